@@ -1,0 +1,15 @@
+# 32-bit x86 Linux, the appliance's target. Tests run under qemu-i386.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(CMAKE_C_FLAGS_INIT "-m32")
+set(CMAKE_CXX_FLAGS_INIT "-m32")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-m32")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-m32")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-m32")
+set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH / /usr/lib/i386-linux-gnu /usr/lib32)
+# Debian ships the 32-bit nPth runtime only; link it by its path.
+set(BSP_NPTH_LIBRARY /usr/lib/i386-linux-gnu/libnpth.so.0 CACHE FILEPATH "32-bit nPth")
+find_program(BSP_QEMU_I386 qemu-i386 REQUIRED)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${BSP_QEMU_I386})

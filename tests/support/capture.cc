@@ -1,0 +1,80 @@
+#include "support/capture.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace bsp::test {
+namespace {
+
+std::string read_all(int fd) {
+  std::string out;
+  char buf[4096];
+  lseek(fd, 0, SEEK_SET);
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n <= 0) break;
+    out.append(buf, static_cast<size_t>(n));
+  }
+  return out;
+}
+
+int temp_file() {
+  char name[] = "/tmp/bsp-capture-XXXXXX";
+  int fd = mkstemp(name);
+  if (fd >= 0) unlink(name);
+  return fd;
+}
+
+}  // namespace
+
+std::string capture_stdout(const std::function<void()> &fn) {
+  fflush(stdout);
+  int saved = dup(STDOUT_FILENO);
+  int fd = temp_file();
+  dup2(fd, STDOUT_FILENO);
+  fn();
+  fflush(stdout);
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  std::string out = read_all(fd);
+  close(fd);
+  return out;
+}
+
+ProcessResult run_process(const std::vector<std::string> &argv, const std::string &input) {
+  ProcessResult r;
+  int out_fd = temp_file(), err_fd = temp_file(), in_fd = temp_file();
+  if (write(in_fd, input.data(), input.size()) != static_cast<ssize_t>(input.size())) return r;
+  lseek(in_fd, 0, SEEK_SET);
+  fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in_fd, STDIN_FILENO);
+    dup2(out_fd, STDOUT_FILENO);
+    dup2(err_fd, STDERR_FILENO);
+    std::vector<char *> args;
+    for (const auto &a : argv) args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = read_all(out_fd);
+  r.err = read_all(err_fd);
+  close(out_fd);
+  close(err_fd);
+  close(in_fd);
+  return r;
+}
+
+std::string bsp_shell_path() {
+  const char *p = getenv("BSP_SHELL");
+  return p != nullptr ? p : "bsp-shell";
+}
+
+}  // namespace bsp::test
