@@ -1,0 +1,246 @@
+// Storage flavor: the only place where the library build and the boot-loader build of the
+// storage code (flash front, checksums, pieces, boot records) differ. Every storage source is
+// compiled twice: into libbsp (default) and into the bootloader (BSP_FLAVOR_LOADER).
+//
+//   kFail                   plain failure result: 1 in the library, 0xFFFFFFFF in the loader
+//   fail(code)              a coded failure: the code in the library, 0xFFFFFFFF in the loader
+//   console(fmt, ...)       standard output in both builds
+//   message(fmt, ...)       operator message: standard output / the boot log (info record)
+//   trace(fmt, ...)         debug trace: only while the board debug switch is on / always logged
+//   error_log(fmt, ...)     loader only: boot-log error record (also on the console)
+//   judge(rc, fn, src, ln)  bounded-function result: DRV_SecJudge / ignored
+//   record_error(src, ln, code)  BSP_ApiErrRec / nothing
+//   lock_create/lock_take/lock_try/lock_give, LockGuard
+//                           nPth mutex through the OS adaptation / plain process mutex
+//   pause_ms(ms)            nPth sleep / plain sleep
+//   sys_read, sys_write     nPth I/O / plain I/O
+//   Blocking                scope around any other blocking system call (lets nPth threads run)
+//   mem_alloc, mem_free     BSP_malloc/BSP_free / malloc/free
+//
+// The loader build needs one function from the bootloader program: loader_log (below).
+#pragma once
+
+#include <stdarg.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#ifdef BSP_FLAVOR_LOADER
+#include <pthread.h>
+#else
+#include <bsp/diag.h>
+#include <bsp/osadapt.h>
+#include <npth.h>
+#if __has_include(<bsp/seclog.h>)
+#include <bsp/seclog.h>
+#else
+extern "C" void DRV_SecJudge(int value, char *sec_func_name, char *file_name, unsigned int line)
+    __attribute__((weak));
+#endif
+#endif
+
+namespace bsp::storage::flavor {
+
+#ifdef BSP_FLAVOR_LOADER
+inline constexpr bool kLoader = true;
+inline constexpr uint32_t kFail = 0xFFFFFFFFu;
+#else
+inline constexpr bool kLoader = false;
+inline constexpr uint32_t kFail = 1u;
+#endif
+
+enum class LogKind { Info, Error };
+
+#ifdef BSP_FLAVOR_LOADER
+// Provided by the bootloader program: appends one formatted record to the boot log.
+// Info records go to the log only; Error records go to the log and the console.
+void loader_log(LogKind kind, const char *format, va_list args);
+#endif
+
+inline uint32_t fail(uint32_t code) { return kLoader ? kFail : code; }
+
+__attribute__((format(printf, 1, 2))) inline void console(const char *format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  vprintf(format, ap);
+  va_end(ap);
+}
+
+__attribute__((format(printf, 1, 2))) inline void message(const char *format, ...) {
+  va_list ap;
+  va_start(ap, format);
+#ifdef BSP_FLAVOR_LOADER
+  loader_log(LogKind::Info, format, ap);
+#else
+  vprintf(format, ap);
+#endif
+  va_end(ap);
+}
+
+__attribute__((format(printf, 1, 2))) inline void trace(const char *format, ...) {
+  va_list ap;
+  va_start(ap, format);
+#ifdef BSP_FLAVOR_LOADER
+  loader_log(LogKind::Info, format, ap);
+#else
+  if (g_u32BspDebug != 0) vprintf(format, ap);
+#endif
+  va_end(ap);
+}
+
+__attribute__((format(printf, 1, 2))) inline void error_log(const char *format, ...) {
+#ifdef BSP_FLAVOR_LOADER
+  va_list ap;
+  va_start(ap, format);
+  loader_log(LogKind::Error, format, ap);
+  va_end(ap);
+#else
+  (void)format;
+#endif
+}
+
+inline void judge(int result, const char *function, const char *source, unsigned int line) {
+#ifdef BSP_FLAVOR_LOADER
+  (void)result, (void)function, (void)source, (void)line;
+#else
+  if (&DRV_SecJudge != nullptr) {
+    DRV_SecJudge(result, const_cast<char *>(function), const_cast<char *>(source), line);
+  }
+#endif
+}
+
+inline void record_error(const char *source, unsigned int line, uint32_t code) {
+#ifdef BSP_FLAVOR_LOADER
+  (void)source, (void)line, (void)code;
+#else
+  BSP_ApiErrRec(source, line, code);
+#endif
+}
+
+// ---- locks: a handle slot that stays null when the lock could not be made ----
+
+// Makes a lock in *handle; 0 on success, else non-zero with *handle left null.
+inline uint32_t lock_create(void **handle) {
+#ifdef BSP_FLAVOR_LOADER
+  auto *m = static_cast<pthread_mutex_t *>(malloc(sizeof(pthread_mutex_t)));
+  if (m == nullptr || pthread_mutex_init(m, nullptr) != 0) {
+    free(m);
+    *handle = nullptr;
+    return kFail;
+  }
+  *handle = m;
+  return 0;
+#else
+  void *made = nullptr;
+  if (BSP_semBInit(&made, 1) != 0) {
+    free(made);
+    *handle = nullptr;
+    return kFail;
+  }
+  *handle = made;
+  return 0;
+#endif
+}
+
+// Waits without limit. 0 on success; a missing lock or a failed wait gives non-zero.
+inline uint32_t lock_take(void *handle) {
+  if (handle == nullptr) return kFail;
+#ifdef BSP_FLAVOR_LOADER
+  return pthread_mutex_lock(static_cast<pthread_mutex_t *>(handle)) == 0 ? 0 : kFail;
+#else
+  return static_cast<uint32_t>(BSP_semLock(handle, -1));
+#endif
+}
+
+// One try, no wait.
+inline bool lock_try(void *handle) {
+  if (handle == nullptr) return false;
+#ifdef BSP_FLAVOR_LOADER
+  return pthread_mutex_trylock(static_cast<pthread_mutex_t *>(handle)) == 0;
+#else
+  return BSP_semLock(handle, 0) == 0;
+#endif
+}
+
+inline void lock_give(void *handle) {
+  if (handle == nullptr) return;
+#ifdef BSP_FLAVOR_LOADER
+  pthread_mutex_unlock(static_cast<pthread_mutex_t *>(handle));
+#else
+  BSP_semUnlock(handle);
+#endif
+}
+
+// Holds a lock for a scope; result() is the take's result (0 when held).
+class LockGuard {
+ public:
+  explicit LockGuard(void *handle) : handle_(handle), result_(lock_take(handle)) {}
+  ~LockGuard() {
+    if (result_ == 0) lock_give(handle_);
+  }
+  LockGuard(const LockGuard &) = delete;
+  LockGuard &operator=(const LockGuard &) = delete;
+  uint32_t result() const { return result_; }
+
+ private:
+  void *handle_;
+  uint32_t result_;
+};
+
+// ---- blocking calls ----
+
+inline void pause_ms(uint32_t ms) {
+#ifdef BSP_FLAVOR_LOADER
+  usleep(ms * 1000u);
+#else
+  BSP_taskDelay(ms);
+#endif
+}
+
+inline ssize_t sys_read(int fd, void *buf, size_t len) {
+#ifdef BSP_FLAVOR_LOADER
+  return read(fd, buf, len);
+#else
+  return npth_read(fd, buf, len);
+#endif
+}
+
+inline ssize_t sys_write(int fd, const void *buf, size_t len) {
+#ifdef BSP_FLAVOR_LOADER
+  return write(fd, buf, len);
+#else
+  return npth_write(fd, buf, len);
+#endif
+}
+
+// Other threads of an nPth host may run while this scope blocks in the kernel.
+class Blocking {
+ public:
+#ifdef BSP_FLAVOR_LOADER
+  Blocking() {}  // the loader has one thread
+#else
+  Blocking() { npth_unprotect(); }
+  ~Blocking() { npth_protect(); }
+#endif
+  Blocking(const Blocking &) = delete;
+  Blocking &operator=(const Blocking &) = delete;
+};
+
+inline void *mem_alloc(size_t bytes) {
+#ifdef BSP_FLAVOR_LOADER
+  return malloc(bytes);
+#else
+  return BSP_malloc(static_cast<uint32_t>(bytes), 0);
+#endif
+}
+
+inline void mem_free(void *p) {
+#ifdef BSP_FLAVOR_LOADER
+  free(p);
+#else
+  BSP_free(p);
+#endif
+}
+
+}  // namespace bsp::storage::flavor
