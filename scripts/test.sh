@@ -32,6 +32,10 @@ leg() {  # leg NAME CONFIGURE-ARGS...
   [ "$f" -eq 0 ] && [ "$p" -gt 0 ] || failed_legs+=("$name:tests")
 }
 
+# What the real /mnt and /boot hold before the suites; no test may change it.
+outside_state() { find /mnt /boot -xdev -maxdepth 2 -not -path '/mnt/sandboxing*' 2>/dev/null | sort; }
+before=$(outside_state)
+
 leg x86_64 -DCMAKE_BUILD_TYPE=RelWithDebInfo
 leg i386 -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/i386-linux-gnu.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 leg sanitize -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DBSP_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug
@@ -41,6 +45,13 @@ if bash tests/install/check-install.sh "$out/ci-install"; then
   passed=$((passed + 1))
 else
   failed=$((failed + 1)); failed_legs+=("install")
+fi
+
+if [ "$(outside_state)" = "$before" ]; then
+  passed=$((passed + 1))
+else
+  echo "a suite wrote outside its sandbox:"; diff <(echo "$before") <(outside_state)
+  failed=$((failed + 1)); failed_legs+=("outside-writes")
 fi
 
 [ ${#failed_legs[@]} -eq 0 ] || echo "failing: ${failed_legs[*]}"

@@ -2,6 +2,7 @@
 #include <bsp/osadapt.h>
 #include <gtest/gtest.h>
 #include <npth.h>
+#include <stdlib.h>
 #include <time.h>
 
 #include "support/capture.h"
@@ -13,6 +14,12 @@ double now_seconds() {
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return ts.tv_sec + ts.tv_nsec / 1e9;
 }
+
+// The library's semaphores live as long as the process; the tests give theirs back.
+struct Sem {
+  void *m = nullptr;
+  ~Sem() { free(m); }
+};
 
 struct HolderArgs {
   void *mutex;
@@ -38,7 +45,8 @@ npth_t start_holder(HolderArgs &args) {
 }
 
 TEST(SemLock, ZeroTimeoutTakesFreeMutexAndFailsAtOnceOnHeldOne) {
-  void *m = nullptr;
+  Sem sem;
+  void *&m = sem.m;
   ASSERT_EQ(0, BSP_semBInit(&m, 0));
   ASSERT_NE(nullptr, m);
   EXPECT_EQ(0, BSP_semLock(m, 0));
@@ -55,7 +63,8 @@ TEST(SemLock, ZeroTimeoutTakesFreeMutexAndFailsAtOnceOnHeldOne) {
 }
 
 TEST(SemLock, TimeoutInSecondsExpiresWhileHeld) {
-  void *m = nullptr;
+  Sem sem;
+  void *&m = sem.m;
   ASSERT_EQ(0, BSP_semBInit(&m, 1));  // the initial state is ignored: starts unlocked
   HolderArgs args{m, 3500};
   npth_t t = start_holder(args);
@@ -68,7 +77,8 @@ TEST(SemLock, TimeoutInSecondsExpiresWhileHeld) {
 }
 
 TEST(SemLock, TimeoutSucceedsWhenReleasedEarlier) {
-  void *m = nullptr;
+  Sem sem;
+  void *&m = sem.m;
   ASSERT_EQ(0, BSP_semBInit(&m, 0));
   HolderArgs args{m, 300};
   npth_t t = start_holder(args);
@@ -80,7 +90,8 @@ TEST(SemLock, TimeoutSucceedsWhenReleasedEarlier) {
 }
 
 TEST(SemLock, NegativeTimeoutWaitsForRelease) {
-  void *m = nullptr;
+  Sem sem;
+  void *&m = sem.m;
   ASSERT_EQ(0, BSP_semBInit(&m, 0));
   HolderArgs args{m, 200};
   npth_t t = start_holder(args);
