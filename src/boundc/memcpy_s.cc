@@ -1,0 +1,76 @@
+// Bounded copies: memcpy_s and its entry variants, memmove_s.
+#include "boundc/bound_internal.h"
+
+namespace boundc {
+namespace {
+
+// Every check in order; reached when the fast path declines.
+errno_t copy_checked(void *dest, size_t destMax, const void *src, size_t count) {
+  if (!size_ok(destMax)) return ERANGE;
+  if (dest == nullptr) return EINVAL;
+  if (src == nullptr) {
+    memset(dest, 0, destMax);
+    return BOUND_INVALID_CLEARED;
+  }
+  if (count > destMax) {
+    memset(dest, 0, destMax);
+    return BOUND_RANGE_CLEARED;
+  }
+  if (dest == src || count == 0) return BOUND_OK;
+  if (ranges_meet(dest, src, count)) {
+    memset(dest, 0, destMax);
+    return BOUND_OVERLAP_CLEARED;
+  }
+  copy_bytes(dest, src, count);
+  return BOUND_OK;
+}
+
+inline bool copy_fits(void *dest, size_t destMax, const void *src, size_t count) {
+  return dest != nullptr && src != nullptr && count <= destMax && !ranges_meet(dest, src, count);
+}
+
+}  // namespace
+}  // namespace boundc
+
+using namespace boundc;
+
+extern "C" {
+
+errno_t memcpy_s(void *dest, size_t destMax, const void *src, size_t count) {
+  if (__builtin_expect(size_ok(destMax) && copy_fits(dest, destMax, src, count), 1)) {
+    copy_bytes(dest, src, count);
+    return BOUND_OK;
+  }
+  return copy_checked(dest, destMax, src, count);
+}
+
+errno_t memcpy_sOptAsm(void *dest, size_t destMax, const void *src, size_t count) {
+  return memcpy_s(dest, destMax, src, count);
+}
+
+// The trusted-caller entry: its fast path takes any non-zero destMax, but never a count
+// whose sign bit is set (a negative length gone unsigned).
+errno_t memcpy_sOptTc(void *dest, size_t destMax, const void *src, size_t count) {
+  if (__builtin_expect(destMax != 0 && count <= kMaxSize && copy_fits(dest, destMax, src, count), 1)) {
+    copy_bytes(dest, src, count);
+    return BOUND_OK;
+  }
+  return copy_checked(dest, destMax, src, count);
+}
+
+errno_t memmove_s(void *dest, size_t destMax, const void *src, size_t count) {
+  if (!size_ok(destMax)) return ERANGE;
+  if (dest == nullptr) return EINVAL;
+  if (src == nullptr) {
+    memset(dest, 0, destMax);
+    return BOUND_INVALID_CLEARED;
+  }
+  if (count > destMax) {
+    memset(dest, 0, destMax);
+    return BOUND_RANGE_CLEARED;
+  }
+  if (dest != src && count != 0) memmove(dest, src, count);
+  return BOUND_OK;
+}
+
+}  // extern "C"
