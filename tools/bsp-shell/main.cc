@@ -1,6 +1,7 @@
 // bsp-shell: the reference host. It plays the router software's part: initialises nPth,
 // loads libbsp.so, runs the start-up root of one process kind and owns the boot records.
 #include <dlfcn.h>
+#include <errno.h>
 #include <getopt.h>
 #include <npth.h>
 #include <stdint.h>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "board/watchdog_feeder.h"
+#include "boot_records.h"
 
 namespace {
 
@@ -20,6 +22,7 @@ struct Options {
   std::string process = "main";
   std::string library;
   bool watchdog = false;
+  bool boot_good = false;
   std::vector<std::string> commands;
 };
 
@@ -29,6 +32,7 @@ void usage(FILE *out) {
           "  --process KIND  start-up root to run (default main)\n"
           "  --lib PATH      libbsp.so to load (default: BSP_LIBRARY, then ../lib/libbsp.so)\n"
           "  --watchdog      start the watchdog feeder thread\n"
+          "  --boot-good     mark this boot good: clear the loader's boot-attempt count\n"
           "  -c LINE         run a debug command line (repeatable)\n");
 }
 
@@ -36,6 +40,7 @@ bool parse(int argc, char **argv, Options &o) {
   static const struct option longopts[] = {{"process", required_argument, nullptr, 'p'},
                                            {"lib", required_argument, nullptr, 'l'},
                                            {"watchdog", no_argument, nullptr, 'w'},
+                                           {"boot-good", no_argument, nullptr, 'g'},
                                            {"help", no_argument, nullptr, 'h'},
                                            {nullptr, 0, nullptr, 0}};
   int c;
@@ -44,6 +49,7 @@ bool parse(int argc, char **argv, Options &o) {
       case 'p': o.process = optarg; break;
       case 'l': o.library = optarg; break;
       case 'w': o.watchdog = true; break;
+      case 'g': o.boot_good = true; break;
       case 'c': o.commands.emplace_back(optarg); break;
       case 'h': usage(stdout); exit(0);
       default: return false;
@@ -73,14 +79,8 @@ const char *root_symbol(const std::string &process) {
   return nullptr;
 }
 
-// The host-owned boot records the library reads through two exported pointers.
-alignas(8) unsigned char g_boot_info[16];
-alignas(8) unsigned char g_search_log[16];
-
-void point_boot_records(void *lib) {
-  if (auto **p = static_cast<void **>(dlsym(lib, "g_pstBootParaFlag"))) *p = g_boot_info;
-  if (auto **p = static_cast<void **>(dlsym(lib, "g_u32SearchPktCnt"))) *p = g_search_log;
-}
+// The library's boot records live in host-owned storage (see boot_records.h).
+void point_boot_records(void *lib) { bsp::host::point_boot_records(lib); }
 
 struct WatchdogGlobals {
   uint32_t *flag;
@@ -136,6 +136,10 @@ int main(int argc, char **argv) {
   }
   root();
   fflush(stdout);
+  if (opts.boot_good && !bsp::host::mark_boot_good()) {
+    fprintf(stderr, "bsp-shell: cannot clear the boot-attempt count: %s\n", strerror(errno));
+    return 1;
+  }
   if (opts.watchdog && !start_watchdog(lib)) {
     fprintf(stderr, "bsp-shell: cannot start the watchdog feeder\n");
     return 1;
