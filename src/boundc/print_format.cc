@@ -1,0 +1,168 @@
+#include "print_format.h"
+
+namespace bsp::boundc::print {
+namespace {
+
+enum class State { kPercent, kFlag, kWidth, kDot, kPrecision, kSize };
+
+constexpr int kDigitLimit = 21474836;     // a literal value above this takes no further digit
+constexpr long long kStarLimit = 214748360;  // largest '*' width magnitude or precision
+
+bool is_flag(char c) { return c == ' ' || c == '#' || c == '+' || c == '-' || c == '0'; }
+
+bool is_type(char c) {
+  switch (c) {
+    case 'C': case 'E': case 'F': case 'G': case 'S': case 'X': case 'c': case 'd':
+    case 'e': case 'f': case 'g': case 'i': case 'o': case 'p': case 's': case 'u': case 'x':
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool is_size(char c) {
+  switch (c) {
+    case 'I': case 'L': case 'N': case 'Z': case 'h': case 'j': case 'l': case 'q':
+    case 't': case 'w': case 'z':
+      return true;
+    default:
+      return false;
+  }
+}
+
+unsigned flag_bit(char c) {
+  switch (c) {
+    case '-': return kLeft;
+    case '+': return kSign;
+    case ' ': return kBlank;
+    case '#': return kAlt;
+    default: return kZero;
+  }
+}
+
+bool add_digit(int &value, char c) {
+  if (value > kDigitLimit) return false;
+  value = value * 10 + (c - '0');
+  return true;
+}
+
+// Applies one size letter; p points at it and is advanced past what the size consumed.
+// Returns false when an 'I' turns out not to be a size.
+bool take_size(const char *&p, Size &size) {
+  char c = *p;
+  switch (c) {
+    case 'I':
+      if (p[1] == '6' && p[2] == '4') {
+        size = Size::kInt64;
+        p += 3;
+        return true;
+      }
+      if (p[1] == '3' && p[2] == '2') {
+        size = Size::kInt32;
+        p += 3;
+        return true;
+      }
+      switch (p[1]) {
+        case 'd': case 'i': case 'o': case 'u': case 'x': case 'X':
+          size = Size::kInt32;
+          ++p;
+          return true;
+        default:
+          return false;
+      }
+    case 'h': size = size == Size::kShort ? Size::kChar : Size::kShort; break;
+    case 'l': size = size == Size::kLong ? Size::kInt64 : Size::kLong; break;
+    case 'L': size = Size::kLongDouble; break;
+    case 'q': case 'j': size = Size::kInt64; break;
+    case 'z': case 'Z': size = Size::kSizeT; break;
+    case 't': size = Size::kPtrDiff; break;
+    case 'w': size = Size::kWide; break;
+    default: break;  // 'N' is accepted and ignored
+  }
+  ++p;
+  return true;
+}
+
+}  // namespace
+
+ParseResult parse_conversion(const char *&p, ArgList &args, Conversion &out) {
+  out = Conversion{};
+  State state = State::kPercent;
+  bool star_width = false, star_precision = false;
+  for (;;) {
+    char c = *p;
+    if (c == '\0') return ParseResult::kInvalid;  // the format ends inside a conversion
+    if (state == State::kPercent && c == '%') {
+      ++p;
+      return ParseResult::kPercent;
+    }
+    if (is_type(c)) {
+      out.type = c;
+      ++p;
+      return ParseResult::kConversion;
+    }
+    if (is_size(c)) {
+      if (!take_size(p, out.size)) {
+        ++p;
+        return ParseResult::kLiteralI;
+      }
+      state = State::kSize;
+      continue;
+    }
+    if (state == State::kSize) return ParseResult::kInvalid;
+    switch (state) {
+      case State::kPercent:
+      case State::kFlag:
+      case State::kWidth:
+        if (is_flag(c) && !(state == State::kWidth && c == '0')) {
+          out.flags |= flag_bit(c);
+          state = State::kFlag;
+        } else if (c >= '0' && c <= '9') {
+          if (state != State::kWidth) {
+            out.width = 0;  // a width after a flag starts anew
+            star_width = false;
+          } else if (star_width) {
+            return ParseResult::kInvalid;
+          }
+          if (!add_digit(out.width, c)) return ParseResult::kInvalid;
+          state = State::kWidth;
+        } else if (c == '*' && state != State::kWidth) {
+          long long w = args.next<int>();
+          if (w < 0) {
+            out.flags |= kLeft;
+            w = -w;
+          }
+          if (w > kStarLimit) return ParseResult::kInvalid;
+          out.width = static_cast<int>(w);
+          star_width = true;
+          state = State::kWidth;
+        } else if (c == '.') {
+          out.precision = 0;
+          state = State::kDot;
+        } else {
+          return ParseResult::kInvalid;
+        }
+        break;
+      case State::kDot:
+      case State::kPrecision:
+        if (c >= '0' && c <= '9' && !star_precision) {
+          if (!add_digit(out.precision, c)) return ParseResult::kInvalid;
+          state = State::kPrecision;
+        } else if (c == '*' && state == State::kDot) {
+          int v = args.next<int>();
+          if (v > kStarLimit) return ParseResult::kInvalid;
+          out.precision = v < 0 ? -1 : v;
+          star_precision = true;
+          state = State::kPrecision;
+        } else {
+          return ParseResult::kInvalid;
+        }
+        break;
+      case State::kSize:
+        return ParseResult::kInvalid;
+    }
+    ++p;
+  }
+}
+
+}  // namespace bsp::boundc::print

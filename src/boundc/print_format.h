@@ -1,0 +1,51 @@
+// Input side of the print engine: one conversion of the format, parsed by a state machine.
+#pragma once
+
+#include <stdint.h>
+
+#include "arg_list.h"
+
+namespace bsp::boundc::print {
+
+enum Flag : unsigned {
+  kLeft = 1u << 0,   // '-'
+  kSign = 1u << 1,   // '+'
+  kBlank = 1u << 2,  // ' '
+  kAlt = 1u << 3,    // '#'
+  kZero = 1u << 4,   // '0'
+};
+
+// Argument width of a conversion, as written in the format.
+enum class Size : uint8_t {
+  kDefault,
+  kChar,        // hh
+  kShort,       // h
+  kInt32,       // I32, and I before an integer conversion
+  kInt64,       // ll q I64 j
+  kLong,        // l: the platform's long; wide for c and s
+  kSizeT,       // z Z
+  kPtrDiff,     // t
+  kWide,        // w
+  kLongDouble,  // L: long double for floating conversions, 64-bit for integers
+};
+
+struct Conversion {
+  unsigned flags = 0;
+  int width = 0;
+  int precision = -1;  // -1: none
+  Size size = Size::kDefault;
+  char type = 0;
+};
+
+enum class ParseResult {
+  kConversion,  // a conversion to convert
+  kPercent,     // "%%"
+  kLiteralI,    // an "I" that is no size: printed as text
+  kInvalid,     // the whole call fails
+};
+
+// Parses the conversion that starts after a '%'. On return p points past what was consumed.
+// '*' widths and precisions are taken from args in format order.
+ParseResult parse_conversion(const char *&p, ArgList &args, Conversion &out);
+
+}  // namespace bsp::boundc::print
