@@ -15,7 +15,13 @@ struct ProcessResult {
   std::string err;  // standard error
 };
 
+// Our own programs of the 32-bit build run under the emulator named by BSP_EMULATOR (this
+// kernel may lack 32-bit support): returns argv with the emulator put before a 32-bit ELF
+// program (also behind a leading "env ... NAME=VALUE").
+std::vector<std::string> with_emulator(const std::vector<std::string> &argv);
+
 // Runs a program (argv[0] is looked up in PATH) in a new process and collects its output.
+// 32-bit programs go through with_emulator.
 ProcessResult run_process(const std::vector<std::string> &argv, const std::string &input = "");
 
 // The reference host built with this tree (from the BSP_SHELL environment variable).
