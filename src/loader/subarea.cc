@@ -1,0 +1,290 @@
+// The two boot subareas: which one runs, what differs from the package, updates and copies.
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "loader/command.h"
+#include "loader/loader.h"
+#include "loader/package.h"
+#include "loader/paths.h"
+
+namespace {
+
+using namespace bsp::loader;
+
+constexpr size_t kCmdlineBytes = 20;  // only this much of the kernel command line is looked at
+constexpr uint32_t kKernelCap = 0x800000;
+constexpr uint32_t kImageCap = 0xC800000;
+// Images are moved through a buffer of this size, whatever their length.
+constexpr size_t kCopyChunk = 1u << 20;
+
+bool names_subarea_a(const char *cmdline) {
+  return memmem(cmdline, strnlen(cmdline, kCmdlineBytes), "/boot_A", 7) != nullptr;
+}
+
+// 1 when the running subarea is A, 0 for B, -1 when the command line cannot be read.
+int running_subarea_is_a(char (&cmdline)[kPathSize]) {
+  memset(cmdline, 0, sizeof cmdline);
+  if (Boot_GetCurrentSubareaPath(kCmdlinePath, cmdline) != 0) return -1;
+  return names_subarea_a(cmdline) ? 1 : 0;
+}
+
+void subarea_file(char (&path)[kPathSize], bool a, const char *name, const char *suffix) {
+  path[0] = '\0';
+  Boot_StrCpy_Safe(path, a ? kSubareaA : kSubareaB, kPathSize);
+  Boot_StrCat_Safe(path, name, kPathSize);
+  Boot_StrCat_Safe(path, suffix, kPathSize);
+}
+
+struct Free {
+  void operator()(uint8_t *p) const { free(p); }
+};
+
+enum class CopyResult { kOk, kOpenFailed, kReadFailed, kWriteFailed };
+
+// Writes length bytes of the package from offset as a new file, a chunk at a time.
+CopyResult copy_to_file(int from, uint64_t offset, uint64_t length, const char *path, uint8_t *chunk) {
+  UniqueFd to(open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (!to.valid()) return CopyResult::kOpenFailed;
+  if (length == 0) return CopyResult::kWriteFailed;  // an empty image is no image
+  for (uint64_t done = 0; done < length;) {
+    size_t want = static_cast<size_t>(length - done < kCopyChunk ? length - done : kCopyChunk);
+    if (read_at(from, {chunk, want}, offset + done) < want) return CopyResult::kReadFailed;
+    for (size_t put = 0; put < want;) {
+      ssize_t n = write(to.get(), chunk + put, want - put);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return CopyResult::kWriteFailed;
+      put += static_cast<size_t>(n);
+    }
+    done += want;
+  }
+  return close(to.release()) == 0 ? CopyResult::kOk : CopyResult::kWriteFailed;
+}
+
+// What one synchronisation pass compares and copies, with its log texts.
+struct SyncItem {
+  const char *efs;
+  const char *copy_a_to_b;
+  const char *copy_b_to_a;
+  const char *backup_unreadable;
+  const char *console;
+  const char *record;
+  const char *done_a_to_b;
+  const char *done_b_to_a;
+};
+
+constexpr SyncItem kSyncItems[] = {
+    {"rootfs.gz.efs", "cp  /boot/boot_A/rootfs* /boot/boot_B/", "cp  /boot/boot_B/rootfs* /boot/boot_A/",
+     "Get Backup File ESF Info Fail\r\n", "\r\nBackup Rootfs!\r", "\r\nBackup Rootfs\r\n",
+     "Backup Rootfs boot A to B \r\n", "Backup Rootfs boot B to A \r\n"},
+    {"bzImage.efs", "cp  /boot/boot_A/bzImage* /boot/boot_B/", "cp  /boot/boot_B/bzImage* /boot/boot_A/",
+     " Get Backup File ESF Info Fail\r\n", "\r\nBackup Kernel!\r", "\r\nBackup kernel\r\n",
+     "Backup kernel boot A to B \r\n", "Backup kernel boot B to A \r\n"},
+};
+
+}  // namespace
+
+extern "C" {
+
+int32_t Boot_GetCurrentSubareaPath(const char *path, char *buffer) {
+  if (buffer == nullptr) return -1;
+  UniqueFd fd = path != nullptr ? open_read(path) : UniqueFd();
+  if (!fd.valid()) {
+    Boot_Record_Error("open Current config fail \r\n");
+    return -1;
+  }
+  size_t got = 0;
+  while (got < kCmdlineBytes) {
+    ssize_t n = read(fd.get(), buffer + got, kCmdlineBytes - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  if (got < kCmdlineBytes) {
+    Boot_Record_Error("Read Current config Failed!\r\n");
+    return -1;
+  }
+  return 0;
+}
+
+int32_t Boot_SubFileIsNeedUpdate(const char *pktPath, const char *subFileName) {
+  if (pktPath == nullptr || subFileName == nullptr) {
+    Boot_Record_Error("Parameter is wrong\r\n");
+    return -1;
+  }
+  uint8_t package_efs[kEfsSize] = {0};
+  if (Boot_GetSubFileEfsInfo(pktPath, subFileName, package_efs) != 0) {
+    Boot_Record_Error("Get SubFileEfsInfo from CC %s Fail\r\n", subFileName);
+    return -1;
+  }
+  char cmdline[kPathSize];
+  int a = running_subarea_is_a(cmdline);
+  if (a < 0) {
+    Boot_Record_Error("Get Current Subarea Path Fail\r\n");
+    return -1;
+  }
+  char path[kPathSize];
+  subarea_file(path, a == 1, subFileName, ".efs");
+  uint8_t current_efs[kEfsSize] = {0};
+  if (Bootload_GetFileEfsInfo(path, current_efs) != 0) {
+    // The running images are taken to be the package's.
+    Boot_Record_Info("Get Current File ESF Info Fail\r\n");
+    if (Boot_SaveFileToImg(package_efs, kEfsSize, path) != 0) {
+      Boot_Record_Error("Save File to Image Fail\r\n");
+      return -1;
+    }
+    return 1;
+  }
+  unsigned package_crc = efs_code_crc(package_efs), current_crc = efs_code_crc(current_efs);
+  Boot_Record_Info("stSubFileEfsInfo.usCodeCrc = %u\r\n", package_crc);
+  Boot_Record_Info("stCurSubFileEfsInfo.usCodeCrc = %u\r\n", current_crc);
+  return package_crc == current_crc ? 1 : 2;
+}
+
+int32_t Boot_UpdateSubfile(const char *pktPath, const char *subFileName) {
+  if (pktPath == nullptr || subFileName == nullptr) {
+    Boot_Record_Error("Parameter is wrong\r\n");
+    return -1;
+  }
+  uint32_t cap = strcmp(subFileName, "bzImage") == 0 ? kKernelCap : kImageCap;
+  char cmdline[kPathSize];
+  int a = running_subarea_is_a(cmdline);
+  if (a < 0) {
+    Boot_Record_Error("Get Current Subarea Path Fail\r\n");
+    return -1;
+  }
+  uint64_t offset = 0;
+  uint32_t length = 0;
+  if (Boot_GetSubFileInfo(pktPath, subFileName, &offset, &length) != 0) {
+    Boot_Record_Error("Get SubFile %s Info Fail\r\n", subFileName);
+    return -1;
+  }
+  if (length > cap) {
+    Boot_Record_Error("Not enough buffer to copy boot file, ulFileLenth = %x,ulBufLen=%x\r\n", length, cap);
+    return -1;
+  }
+  std::unique_ptr<uint8_t, Free> chunk(static_cast<uint8_t *>(calloc(1, kCopyChunk)));
+  if (!chunk) {
+    Boot_Record_Error("Malloc memory for update Fail\r\n");
+    return -1;
+  }
+  UniqueFd package = open_read(pktPath);
+  if (!package.valid()) {
+    Boot_Record_Error("Open Startup Software %s Fail \r\n", pktPath);
+    return -1;
+  }
+  // The whole subfile must be there before anything is written into the other subarea.
+  struct stat st;
+  if (fstat(package.get(), &st) != 0 || offset + length > static_cast<uint64_t>(st.st_size)) {
+    Boot_Record_Error("Read %s Info Error\r\n", subFileName);
+    return -1;
+  }
+  char image[kPathSize];
+  subarea_file(image, a == 0, subFileName, "");
+  uint64_t image_length = length >= kEfsSize ? length - kEfsSize : 0;
+  switch (copy_to_file(package.get(), offset, image_length, image, chunk.get())) {
+    case CopyResult::kOk: break;
+    case CopyResult::kReadFailed:
+      Boot_Record_Error("Read %s Info Error\r\n", subFileName);
+      return -1;
+    case CopyResult::kOpenFailed:
+      Boot_Record_Error("%s Open failed \r\n", image);
+      Boot_Record_Error("Write %s to Img Fail\r\n", subFileName);
+      return -1;
+    case CopyResult::kWriteFailed:
+      Boot_Record_Error("%s Write failed \r\n", image);
+      Boot_Record_Error("Write %s to Img Fail\r\n", subFileName);
+      return -1;
+  }
+  uint8_t efs[kEfsSize];
+  if (read_at(package.get(), efs, offset + image_length) < kEfsSize) {
+    Boot_Record_Error("Read %s Info Error\r\n", subFileName);
+    return -1;
+  }
+  char efs_path[kPathSize];
+  subarea_file(efs_path, a == 0, subFileName, ".efs");
+  if (Boot_SaveFileToImg(efs, kEfsSize, efs_path) != 0) {
+    Boot_Record_Error("Write %s EFS to Img Fail\r\n", subFileName);
+    return -1;
+  }
+  return 0;
+}
+
+int32_t Boot_CheckAndUpdate(const char *pktPath, const char *subFileName) {
+  int32_t need = Boot_SubFileIsNeedUpdate(pktPath, subFileName);
+  if (need == -1) {
+    Boot_Record_Error("Can not Decide Update Rootfs or Not \r\n");
+    return -1;
+  }
+  if (need != 2) return 0;
+  printf("\r\nUpdate %s !!!\r\n", subFileName);
+  if (Boot_UpdateSubfile(pktPath, subFileName) != 0) {
+    Boot_Record_Error("Update %s Fail!\r\n", subFileName);
+    return -1;
+  }
+  return 1;
+}
+
+int32_t Boot_SynTwoSubareaFileIs(const char *cmdline) {
+  if (cmdline == nullptr) {
+    Boot_Record_Error("Parameter is wrong\r\n");
+    return -1;
+  }
+  bool a = names_subarea_a(cmdline);
+  for (const SyncItem &item : kSyncItems) {
+    char path[kPathSize];
+    uint8_t current[kEfsSize], backup[kEfsSize];
+    subarea_file(path, a, item.efs, "");
+    if (Bootload_GetFileEfsInfo(path, current) != 0) {
+      Boot_Record_Error("Get Current File ESF Info Fail\r\n");
+      return -1;
+    }
+    subarea_file(path, !a, item.efs, "");
+    const char *copy = a ? item.copy_a_to_b : item.copy_b_to_a;
+    if (Bootload_GetFileEfsInfo(path, backup) != 0) {
+      Boot_Record_Info("%s", item.backup_unreadable);
+      run_command(copy);
+      Boot_Record_Info("System Execute %s \r\n", copy);
+    } else if (efs_code_crc(current) != efs_code_crc(backup)) {
+      puts(item.console);
+      Boot_Record_Info("%s", item.record);
+      run_command(copy);
+      Boot_Record_Info("%s", a ? item.done_a_to_b : item.done_b_to_a);
+    }
+  }
+  return 0;
+}
+
+int32_t Boot_CheckAndSynSubarea(const char *pktPath) {
+  int32_t kernel = Boot_CheckAndUpdate(pktPath, "bzImage");
+  int32_t rootfs = Boot_CheckAndUpdate(pktPath, "rootfs.gz");
+  char cmdline[kPathSize];
+  int a = running_subarea_is_a(cmdline);
+  if (a < 0) {
+    Boot_Record_Error("Get Current Subarea Path Fail\r\n");
+    return -1;
+  }
+  if (kernel + rootfs != 0) {
+    const char *sw = a ? "sed -i 's/boot_A/boot_B/g' /boot/grub/grub.cfg"
+                       : "sed -i 's/boot_B/boot_A/g' /boot/grub/grub.cfg";
+    run_command(sw);
+    Boot_Record_Info("%s", sw);
+    sync();
+    sleep(1);
+    puts("\r\nReboot system!\r");
+    Boot_StopRun();
+    return 0;
+  }
+  if (Boot_SynTwoSubareaFileIs(cmdline) == -1) Boot_Record_Info("Syn Two Subarea FileIs Fail\r\n");
+  sync();
+  sleep(1);
+  return 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,52 @@
+// Builds startup packages (.cc files) as the loader reads them: an opaque lead-in, the package
+// head with the subfile count, the subfile heads, then each subfile's data ending with its
+// 68-byte EFS block. Used by the board simulator, the tests, the fuzz target and the benches.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+namespace bsp::pkg {
+
+inline constexpr uint32_t kHeadOffset = 384;
+inline constexpr uint32_t kHeadSize = 252;
+inline constexpr uint32_t kCountField = 215;
+inline constexpr uint32_t kSubHeadsOffset = kHeadOffset + kHeadSize;
+inline constexpr uint32_t kSubHeadSize = 132;
+inline constexpr uint32_t kNameSize = 114;
+inline constexpr uint32_t kLengthField = 114;
+inline constexpr uint32_t kOffsetField = 119;
+inline constexpr uint32_t kEfsSize = 68;
+inline constexpr uint32_t kCodeCrcField = 64;
+
+struct Subfile {
+  std::string name;
+  std::string image;    // what a boot subarea receives (the EFS block is appended)
+  uint16_t code_crc = 0;
+};
+
+// The 68-byte EFS block of an image with the given code CRC.
+std::string efs_block(uint16_t code_crc, const std::string &tag = "");
+
+// A code CRC derived from the image bytes (equal images, equal CRC).
+uint16_t content_crc(const std::string &image);
+
+// The whole package in memory. Subfile data is aligned to 4096 bytes in the file, so a loop
+// device can start at any of them.
+std::string build(const std::vector<Subfile> &subfiles);
+
+// Writes a package to a file, streaming each image from its source file; returns false on
+// an I/O error. Images come as (name, source path, code CRC).
+struct FileSubfile {
+  std::string name;
+  std::string path;
+  uint16_t code_crc = 0;
+};
+bool write_from_files(const std::string &out, const std::vector<FileSubfile> &subfiles);
+
+void put_le32(std::string &bytes, size_t at, uint32_t value);
+void put_le16(std::string &bytes, size_t at, uint16_t value);
+
+}  // namespace bsp::pkg
