@@ -1,15 +1,29 @@
 // Binds each start-up step to the subsystem that owns it.
 #include "board/root_steps.h"
 
+#include <bsp/crc.h>
+#include <bsp/flash.h>
+#include <bsp/pieces.h>
+
 #include <stdio.h>
 
 namespace bsp::root {
 
-void init_checksums() {}
+namespace {
+constexpr unsigned int kFlashFileSize = 0x480000;
+constexpr unsigned long kPiecesBase = 0x80000;
+constexpr unsigned long kPiecesSize = 0x100000;  // main and spare areas together
+}  // namespace
+
+void init_checksums() { BSP_CrcInit(); }
 void init_board_config() {}
-void init_flash_front() {}
-void create_flash_file(const char *) {}
-void init_pieces() {}
+void init_flash_front() { FLASH_InitFlashDrv(); }
+// The path is a constant of the library: the front keeps the pointer for the process's life.
+void create_flash_file(const char *path) { FLASH_CreateFlashFile(const_cast<char *>(path), kFlashFileSize); }
+void init_pieces() {
+  BSP_VfsPiecesConfig(kPiecesBase, kPiecesSize);
+  BSP_VfsPiecesInit();
+}
 uint32_t init_flash_dynamic() { return 0; }
 void init_api_tables() {}
 void init_debug_commands() {}

@@ -1,0 +1,106 @@
+// Cross-process serialisation of pieces commits and refresh of the RAM image.
+#include <bsp/crc.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include "storage/flash_front.h"
+#include "storage/flavor.h"
+#include "storage/pieces_state.h"
+#include "storage/pieces_sync.h"
+
+namespace bsp::storage::pieces {
+namespace {
+
+struct FileStamp {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = 0;
+  timespec mtime{};
+  timespec ctime{};
+  bool known = false;
+};
+FileStamp g_seen;
+
+FileStamp stamp_now() {
+  FileStamp s;
+  struct stat st;
+  if (g_flash_file_path == nullptr || stat(g_flash_file_path, &st) != 0) return s;
+  s = {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim, true};
+  return s;
+}
+
+bool same(const timespec &a, const timespec &b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+bool same(const FileStamp &a, const FileStamp &b) {
+  return a.known && b.known && a.dev == b.dev && a.ino == b.ino && a.size == b.size && same(a.mtime, b.mtime) &&
+         same(a.ctime, b.ctime);
+}
+
+// Stamp, CRC and layout, without messages.
+bool area_good(uint8_t *image) {
+  const uint32_t size = g_ulPieceSize;
+  Volume v(image, size);
+  if (v.area_head().ulValidFlag != kValidFlag) return false;
+  uint16_t crc = BSP_Crc16Cal(image + kHeadOffset, size - kHeadOffset);
+  return crc == v.area_head().ulCrc && v.acceptable();
+}
+
+bool read_good_area(uint32_t offset, uint8_t *into) {
+  return FLASH_ReadFlash(offset, into, g_ulPieceSize) == 0 && area_good(into);
+}
+
+void ensure_formatted() {
+  Volume v = ram_volume();
+  if (g_pstPieceFileHead != nullptr && !(v.has_magic() && v.consistent())) v.format(g_ulPieceAddrMain, g_ulPieceAddrSpare);
+}
+
+}  // namespace
+
+FileLock::FileLock(Mode mode) {
+  if (g_flash_file_path == nullptr) return;
+  fd_.reset(open(g_flash_file_path, O_RDONLY | O_CLOEXEC));
+  if (!fd_.valid()) return;
+  flavor::Blocking blocking;
+  while (flock(fd_.get(), mode == Mode::Shared ? LOCK_SH : LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
+void note_synced() {
+  if (g_pucPieceSynced == nullptr || g_pucPieceBuff == nullptr) return;
+  memcpy(g_pucPieceSynced, g_pucPieceBuff, g_ulPieceSize);
+  g_seen = stamp_now();
+}
+
+void refresh_image(Refresh how) {
+  uint8_t *image = g_pucPieceBuff, *synced = g_pucPieceSynced, *flash = g_pucBuffTmp;
+  const uint32_t size = g_ulPieceSize;
+  if (image == nullptr || synced == nullptr || flash == nullptr || size < kContentOffset) return;
+  if (how == Refresh::Quick && same(g_seen, stamp_now())) {
+    PIECES_HEAD_S head;
+    if (FLASH_ReadFlash(g_ulPieceAddrMain, &head, sizeof head) == 0 && memcmp(&head, synced, sizeof head) == 0) return;
+  }
+  if (!read_good_area(g_ulPieceAddrMain, flash) && !read_good_area(g_ulPieceAddrSpare, flash)) return;
+  if (memcmp(flash, synced, size) != 0) {
+    if (memcmp(image, synced, size) == 0) {
+      memcpy(image, flash, size);
+      memcpy(synced, flash, size);
+    } else {
+      auto *seen = static_cast<uint8_t *>(malloc(size));
+      if (seen == nullptr) return;  // our next commit wins; nothing else can be done here
+      memcpy(seen, flash, size);
+      Volume result(flash, size), base(synced, size), ours(image, size);
+      merge_changes(result, base, ours, g_ulPieceAddrMain, g_ulPieceAddrSpare);
+      memcpy(image, flash, size);
+      memcpy(synced, seen, size);
+      free(seen);
+    }
+    ensure_formatted();
+  }
+  g_seen = stamp_now();
+}
+
+}  // namespace bsp::storage::pieces
