@@ -10,7 +10,7 @@ namespace boundc {
 
 inline constexpr size_t kMaxSize = 0x7FFFFFFF;
 inline constexpr size_t kSmallCopy = 64;  // largest copy done by straight-line code
-inline constexpr size_t kSmallFill = 32;  // largest fill done by straight-line code
+inline constexpr size_t kSmallFill = 64;  // largest fill done by straight-line code
 inline constexpr size_t kSmallString = 32;
 
 // A destination size is usable when it is 1..kMaxSize.
@@ -24,62 +24,75 @@ inline bool ranges_meet(const void *a, const void *b, size_t n) {
   return (x > y ? x - y : y - x) < n;
 }
 
-#define BOUNDC_CASE(n) \
-  case n:              \
-    __builtin_memcpy(d, s, n); \
-    return;
+// Copies n <= kSmallCopy bytes in straight-line code per size class: the head and the tail of
+// the range as two blocks of the class's width (they overlap when n is not a power of two).
+// Every load is done before the stores. x86's unaligned moves cost nothing extra, so one scheme
+// serves every alignment.
+template <size_t W>
+struct Block {
+  unsigned char b[W];
+};
 
-// Copies n <= kSmallCopy bytes with code picked by the exact size. The unaligned moves of x86
-// cost nothing extra, so one scheme serves every alignment.
-inline void small_copy(void *d, const void *s, size_t n) {
-  switch (n) {
-    BOUNDC_CASE(1) BOUNDC_CASE(2) BOUNDC_CASE(3) BOUNDC_CASE(4) BOUNDC_CASE(5) BOUNDC_CASE(6)
-    BOUNDC_CASE(7) BOUNDC_CASE(8) BOUNDC_CASE(9) BOUNDC_CASE(10) BOUNDC_CASE(11) BOUNDC_CASE(12)
-    BOUNDC_CASE(13) BOUNDC_CASE(14) BOUNDC_CASE(15) BOUNDC_CASE(16) BOUNDC_CASE(17)
-    BOUNDC_CASE(18) BOUNDC_CASE(19) BOUNDC_CASE(20) BOUNDC_CASE(21) BOUNDC_CASE(22)
-    BOUNDC_CASE(23) BOUNDC_CASE(24) BOUNDC_CASE(25) BOUNDC_CASE(26) BOUNDC_CASE(27)
-    BOUNDC_CASE(28) BOUNDC_CASE(29) BOUNDC_CASE(30) BOUNDC_CASE(31) BOUNDC_CASE(32)
-    BOUNDC_CASE(33) BOUNDC_CASE(34) BOUNDC_CASE(35) BOUNDC_CASE(36) BOUNDC_CASE(37)
-    BOUNDC_CASE(38) BOUNDC_CASE(39) BOUNDC_CASE(40) BOUNDC_CASE(41) BOUNDC_CASE(42)
-    BOUNDC_CASE(43) BOUNDC_CASE(44) BOUNDC_CASE(45) BOUNDC_CASE(46) BOUNDC_CASE(47)
-    BOUNDC_CASE(48) BOUNDC_CASE(49) BOUNDC_CASE(50) BOUNDC_CASE(51) BOUNDC_CASE(52)
-    BOUNDC_CASE(53) BOUNDC_CASE(54) BOUNDC_CASE(55) BOUNDC_CASE(56) BOUNDC_CASE(57)
-    BOUNDC_CASE(58) BOUNDC_CASE(59) BOUNDC_CASE(60) BOUNDC_CASE(61) BOUNDC_CASE(62)
-    BOUNDC_CASE(63) BOUNDC_CASE(64)
-    default:
-      return;
+template <size_t W>
+__attribute__((always_inline)) inline void copy_head_tail(void *d, const void *s, size_t n) {
+  Block<W> head, tail;
+  __builtin_memcpy(&head, s, W);
+  __builtin_memcpy(&tail, static_cast<const unsigned char *>(s) + n - W, W);
+  __builtin_memcpy(d, &head, W);
+  __builtin_memcpy(static_cast<unsigned char *>(d) + n - W, &tail, W);
+}
+
+__attribute__((always_inline)) inline void small_copy(void *d, const void *s, size_t n) {
+  if (n >= 16) {
+    if (n > 32)
+      copy_head_tail<32>(d, s, n);
+    else
+      copy_head_tail<16>(d, s, n);
+  } else if (n >= 8) {
+    copy_head_tail<8>(d, s, n);
+  } else if (n >= 4) {
+    copy_head_tail<4>(d, s, n);
+  } else if (n >= 2) {
+    copy_head_tail<2>(d, s, n);
+  } else if (n == 1) {
+    *static_cast<unsigned char *>(d) = *static_cast<const unsigned char *>(s);
   }
 }
-#undef BOUNDC_CASE
 
-#define BOUNDC_CASE(n) \
-  case n:              \
-    __builtin_memset(d, c, n); \
-    return;
-
-// Fills n <= kSmallFill bytes with code picked by the exact size.
-inline void small_fill(void *d, int c, size_t n) {
-  switch (n) {
-    BOUNDC_CASE(1) BOUNDC_CASE(2) BOUNDC_CASE(3) BOUNDC_CASE(4) BOUNDC_CASE(5) BOUNDC_CASE(6)
-    BOUNDC_CASE(7) BOUNDC_CASE(8) BOUNDC_CASE(9) BOUNDC_CASE(10) BOUNDC_CASE(11) BOUNDC_CASE(12)
-    BOUNDC_CASE(13) BOUNDC_CASE(14) BOUNDC_CASE(15) BOUNDC_CASE(16) BOUNDC_CASE(17)
-    BOUNDC_CASE(18) BOUNDC_CASE(19) BOUNDC_CASE(20) BOUNDC_CASE(21) BOUNDC_CASE(22)
-    BOUNDC_CASE(23) BOUNDC_CASE(24) BOUNDC_CASE(25) BOUNDC_CASE(26) BOUNDC_CASE(27)
-    BOUNDC_CASE(28) BOUNDC_CASE(29) BOUNDC_CASE(30) BOUNDC_CASE(31) BOUNDC_CASE(32)
-    default:
-      return;
+// Fills n <= kSmallFill bytes the same way, all widths cut from one splatted 16-byte block.
+__attribute__((always_inline)) inline void small_fill(void *d, int c, size_t n) {
+  typedef unsigned char Splat __attribute__((vector_size(16)));
+  Splat v = Splat{} + static_cast<unsigned char>(c);
+  unsigned char *p = static_cast<unsigned char *>(d);
+  if (n >= 16) {
+    __builtin_memcpy(p, &v, 16);
+    __builtin_memcpy(p + n - 16, &v, 16);
+    if (n > 32) {
+      __builtin_memcpy(p + 16, &v, 16);
+      __builtin_memcpy(p + n - 32, &v, 16);
+    }
+  } else if (n >= 8) {
+    __builtin_memcpy(p, &v, 8);
+    __builtin_memcpy(p + n - 8, &v, 8);
+  } else if (n >= 4) {
+    __builtin_memcpy(p, &v, 4);
+    __builtin_memcpy(p + n - 4, &v, 4);
+  } else if (n >= 2) {
+    __builtin_memcpy(p, &v, 2);
+    __builtin_memcpy(p + n - 2, &v, 2);
+  } else if (n == 1) {
+    *p = static_cast<unsigned char>(c);
   }
 }
-#undef BOUNDC_CASE
 
-inline void copy_bytes(void *d, const void *s, size_t n) {
+__attribute__((always_inline)) inline void copy_bytes(void *d, const void *s, size_t n) {
   if (n <= kSmallCopy)
     small_copy(d, s, n);
   else
     memcpy(d, s, n);
 }
 
-inline void fill_bytes(void *d, int c, size_t n) {
+__attribute__((always_inline)) inline void fill_bytes(void *d, int c, size_t n) {
   if (n <= kSmallFill)
     small_fill(d, c, n);
   else

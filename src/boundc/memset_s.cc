@@ -24,7 +24,8 @@ using namespace boundc;
 extern "C" {
 
 errno_t memset_s(void *dest, size_t destMax, int c, size_t count) {
-  if (__builtin_expect(size_ok(destMax) && dest != nullptr && count <= destMax, 1)) {
+  // One branch for all three checks: the common call is short and valid.
+  if (__builtin_expect(size_ok(destMax) & (dest != nullptr) & (count <= destMax), 1)) {
     fill_bytes(dest, c, count);
     return BOUND_OK;
   }
