@@ -1,9 +1,11 @@
 // Binds each start-up step to the subsystem that owns it.
 #include "board/root_steps.h"
 
+#include <bsp/boundc.h>
 #include <bsp/crc.h>
 #include <bsp/flash.h>
 #include <bsp/pieces.h>
+#include <bsp/seclog.h>
 
 #include <stdio.h>
 
@@ -28,8 +30,11 @@ uint32_t init_flash_dynamic() { return 0; }
 void init_api_tables() {}
 void init_debug_commands() {}
 
+// The stamp is reported under the start-up module's own source name.
 void print_build_stamp(char *buffer, const char *date, const char *time) {
-  snprintf(buffer, 256, "\r\n Bsp so creation Data : %s, %s\r\n", date, time);
+  int ret = sprintf_s(buffer, 256, "\r\n Bsp so creation Data : %s, %s\r\n", date, time);
+  DRV_SecJudge(ret, const_cast<char *>("sprintf_s"), const_cast<char *>("product/zq_wrl_var/soInit/soInit"),
+               __LINE__);
 }
 
 }  // namespace bsp::root

@@ -1,5 +1,6 @@
 // The bounded-function failure log: judgement table, entry limit, display, self-tests and
 // failures arriving from several threads at once.
+#include <bsp/board.h>
 #include <bsp/boundc.h>
 #include <bsp/seclog.h>
 #include <gtest/gtest.h>
@@ -160,6 +161,17 @@ TEST_F(SecLog, DisplayListsEntriesInOrder) {
   DRV_SecLogPrintf("second %s\r\n", "two");
   DRV_SecLogPrintf("%s", "100%\r\n");
   EXPECT_EQ("cSecLogNum:3\r\nfirst 1\r\nsecond two\r\n100%\r\n", bsp::test::capture_stdout(Display_SecLog));
+}
+
+TEST_F(SecLog, BuildStampPrintIsJudgedAndPasses) {
+  char buf[256];
+  memset(buf, '#', sizeof buf);
+  char *p = buf;
+  BSP_SoCompileTime(&p);
+  EXPECT_TRUE(std::regex_match(std::string(buf), std::regex("\r\n Bsp so creation Data : [A-Z][a-z]{2} [ 0-9][0-9] "
+                                                             "[0-9]{4}, [0-9]{2}:[0-9]{2}:[0-9]{2}\r\n")))
+      << buf;
+  EXPECT_EQ(0, cSecLogNum);
 }
 
 // ---- several threads failing at once ----
