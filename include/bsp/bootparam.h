@@ -54,7 +54,9 @@ BSP_API void BSP_SetSearchPktCnt(unsigned int u32Cnt);
 BSP_API unsigned long BSP_RollBackRecordWrite(signed char *cRollBackName);
 BSP_API unsigned long BSP_RollBackRecordRead(signed char *cRollBackName, BOOTINFO *pBootBackInfo);
 
+/* The parameter memory at offset: the top-memory base (0 on this board) plus offset. */
 BSP_API int BSP_getParaAddr(int offset);
+BSP_API unsigned long bsp_get_topmem_usr_addr(int offset);
 
 BSP_END_DECLS
 
