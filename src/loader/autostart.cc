@@ -161,8 +161,9 @@ int32_t Boot_AutoSearchPktStartup(LOAD_STATE_WORD_S *stateWord) {
   current.ucPktValidFlag = 1;
   memset(current.acPktFileName, 0, sizeof current.acPktFileName);
   // The search passes over names that would not fit, so this is never cut.
-  snprintf(current.acPktFileName, sizeof current.acPktFileName, "%s%s", kVfsPrefix,
-           found + strlen(kFlashDirPrefix));
+  std::string vfs_name = std::string(kVfsPrefix) + (found + strlen(kFlashDirPrefix));
+  if (vfs_name.size() < sizeof current.acPktFileName)
+    memcpy(current.acPktFileName, vfs_name.c_str(), vfs_name.size() + 1);
   BSP_SetLoadStateWord(stateWord);
   return 0;
 }
