@@ -1,6 +1,8 @@
 // Binds each start-up step to the subsystem that owns it.
 #include "board/root_steps.h"
 
+#include <bsp/shell.h>
+
 #include <bsp/boundc.h>
 #include <bsp/crc.h>
 #include <bsp/flash.h>
@@ -28,7 +30,7 @@ void init_pieces() {
 }
 uint32_t init_flash_dynamic() { return 0; }
 void init_api_tables() {}
-void init_debug_commands() {}
+void init_debug_commands() { BSPCMD_Init(); }
 
 // The stamp is reported under the start-up module's own source name.
 void print_build_stamp(char *buffer, const char *date, const char *time) {

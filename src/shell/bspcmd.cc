@@ -3,6 +3,7 @@
 #include <bsp/boundc.h>
 #include <bsp/diag.h>
 #include <bsp/osadapt.h>
+#include <bsp/pieces.h>
 #include <bsp/shell.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -24,6 +25,8 @@ constexpr unsigned long kWdSetOptions = 0x80045704;  // WDIOC_SETOPTIONS
 constexpr unsigned long kWdDisableCard = 1;          // WDIOS_DISABLECARD
 constexpr unsigned long kWdEnableCard = 2;           // WDIOS_ENABLECARD
 
+constexpr size_t kPieceData = 128;
+constexpr size_t kPieceName = 32;
 constexpr size_t kFileRead = 4096;
 constexpr unsigned kParseRoom = 8192;
 constexpr unsigned kSlowChunk = 1023;
@@ -66,9 +69,45 @@ class FileDescriptor {
   int fd_;
 };
 
+enum class PiecesOp { Write, Read };
+
+// One test transfer of up to 128 bytes of the value uldata to or from VfsPiecesFile<id>.
+// The pieces file system reports its own failures.
+unsigned long pieces_test(PiecesOp op, unsigned long id, unsigned long offset, unsigned long data,
+                          unsigned long len) {
+  unsigned char buffer[kPieceData];
+  char name[kPieceName];
+  SHELL_JUDGE(memset_s(buffer, sizeof buffer, 0, sizeof buffer), "memset_s");
+  SHELL_JUDGE(memset_s(name, sizeof name, 0, sizeof name), "memset_s");
+  if (len > kPieceData) {
+    // The transfer goes through the 128-byte buffer: a longer one would run past it.
+    DRV_Printf("\r\nInfo: Length %lu is above %u bytes, please check!\r\n", len, static_cast<unsigned>(kPieceData));
+    return 1;
+  }
+  SHELL_JUDGE(memset_s(buffer, sizeof buffer, static_cast<int>(data & 0xFF), len), "memset_s");
+  SHELL_JUDGE(sprintf_s(name, sizeof name, "VfsPiecesFile%d", static_cast<int>(id)), "sprintf_s");
+  unsigned long done = 0;
+  if (op == PiecesOp::Write) {
+    BSP_VfsPiecesFileWrite(name, offset, buffer, len, &done);
+  } else {
+    BSP_VfsPiecesFileRead(name, offset, buffer, len, &done);
+  }
+  return 0;
+}
+
 }  // namespace
 
 extern "C" {
+
+BSP_API unsigned long test_vfswrite(unsigned long PieceNameId, unsigned long ulOffset, unsigned long uldata,
+                                    unsigned long ulLen) {
+  return pieces_test(PiecesOp::Write, PieceNameId, ulOffset, uldata, ulLen);
+}
+
+BSP_API unsigned long test_vfsread(unsigned long PieceNameId, unsigned long ulOffset, unsigned long uldata,
+                                   unsigned long ulLen) {
+  return pieces_test(PiecesOp::Read, PieceNameId, ulOffset, uldata, ulLen);
+}
 
 BSP_API const char *g_pFileNmeList[7] = {
     "/proc/cmdline", "/proc/cpuinfo", "/proc/meminfo", "/proc/interrupts",
@@ -180,10 +219,14 @@ BSP_API unsigned long BSP_DbgNPrintf(unsigned char *pBuf, unsigned int u32Len) {
   return 0;
 }
 
-// Rows of the pieces and load state commands join when their stores are in the library.
-constexpr int kBspCmdRows = 5;
+// The rows of the load state commands join when the load state word is in the library.
+constexpr int kBspCmdRows = 8;
 
 BSP_API cmdline_t g_stBspCmd_Var[10] = {
+    {text("bsp pieces write"), bsp::shell::handler<test_vfswrite>, text(""),
+     text("PieceNameId, ulOffset, uldata, ulLen")},
+    {text("bsp pieces read"), bsp::shell::handler<test_vfsread>, text(""), text("PieceNameId, ulOffset, uldata, ulLen")},
+    {text("bsp show pieces"), bsp::shell::handler<BSP_VfsPiecesFileShow>, text(""), text("[argcnt=0]NULL")},
     {text("bsp watchdog enable"), bsp::shell::handler<test_watchdog_enable>, text(""), text("[argcnt=1]enable")},
     {text("bsp watchdog close"), bsp::shell::handler<test_watchdog_close>, text(""), text("[argcnt=1]close")},
     {text("bsp show proc info"), bsp::shell::handler<BSPCMD_ShowFileInfo>, text("bsp show info"), kInfoUsage},
