@@ -15,6 +15,7 @@
 
 #include "board/watchdog_feeder.h"
 #include "boot_records.h"
+#include "debug_shell.h"
 
 namespace {
 
@@ -33,7 +34,10 @@ void usage(FILE *out) {
           "  --lib PATH      libbsp.so to load (default: BSP_LIBRARY, then ../lib/libbsp.so)\n"
           "  --watchdog      start the watchdog feeder thread\n"
           "  --boot-good     mark this boot good: clear the loader's boot-attempt count\n"
-          "  -c LINE         run a debug command line (repeatable)\n");
+          "  -c LINE         run a debug command line (repeatable); the exit status is 0 when\n"
+          "                  every line gave 0, else the low byte of the last non-zero result\n"
+          "  without -c      read command lines from standard input (line editing, history and\n"
+          "                  completion with Tab on a terminal; \"exit\" or end of input leaves)\n");
 }
 
 bool parse(int argc, char **argv, Options &o) {
@@ -144,9 +148,11 @@ int main(int argc, char **argv) {
     fprintf(stderr, "bsp-shell: cannot start the watchdog feeder\n");
     return 1;
   }
-  if (!opts.commands.empty()) {
-    fprintf(stderr, "bsp-shell: this library has no debug shell yet\n");
+  bsp::host::ShellApi shell;
+  if (!bsp::host::load_shell_api(lib, shell)) {
+    fprintf(stderr, "bsp-shell: %s has no debug shell\n", opts.library.c_str());
     return 1;
   }
-  return 0;
+  if (!opts.commands.empty()) return bsp::host::run_lines(shell, opts.commands);
+  return bsp::host::run_interactive(shell);
 }
