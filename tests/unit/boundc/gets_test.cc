@@ -8,8 +8,11 @@
 
 namespace {
 
+// The probe reads a pipe fed by cat, not the file run_process puts on standard input.
 std::string gets_through_pipe(const std::string &input, const std::string &size) {
-  auto r = bsp::test::run_process({"/bin/sh", "-c", "cat | \"$0\" \"$1\"", BOUNDC_GETS_PROBE, size}, input);
+  std::string command = "cat |";
+  for (const std::string &word : bsp::test::with_emulator({BOUNDC_GETS_PROBE, size})) command += " '" + word + "'";
+  auto r = bsp::test::run_process({"/bin/sh", "-c", command}, input);
   EXPECT_EQ(0, r.status) << r.err;
   return r.out;
 }
