@@ -35,12 +35,13 @@ board_current_subarea() {
   case "$(board_cmdline_from_grub | cut -c1-20)" in *"/boot_A"*) echo A ;; *) echo B ;; esac
 }
 
-# Binds a private copy of the command line over /proc/cmdline (once) and refreshes it.
+# Puts the text in the command line fixture (BOARD_CMDLINE, or one of our own) and binds the
+# fixture over /proc/cmdline unless something already is (bsp-sandbox --cmdline).
 board_set_cmdline() {
-  local fixture=${BOARD_WORK:-/run/bsp-sandbox}/cmdline
+  local fixture=${BOARD_CMDLINE:-${BOARD_WORK:-/run/bsp-sandbox}/cmdline}
   printf '%s\n' "$1" > "$fixture"
-  if [ ! -f "${fixture}.bound" ]; then
-    mount --bind "$fixture" /proc/cmdline && touch "${fixture}.bound"
+  if ! mountpoint -q /proc/cmdline 2> /dev/null && ! findmnt -n /proc/cmdline > /dev/null 2>&1; then
+    mount --bind "$fixture" /proc/cmdline
   fi
 }
 
