@@ -1,0 +1,174 @@
+// The reference host's debug shell end to end: command lines from arguments, from a pipe and
+// typed on a terminal with completion and history.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "support/board_fs.h"
+#include "support/capture.h"
+
+namespace {
+
+using bsp::test::bsp_shell_path;
+using bsp::test::run_process;
+
+std::string pad26(const std::string &word) { return word + std::string(26 - word.size(), ' '); }
+
+const std::string kHelp = "  " + pad26("bsp") + "<Group> (null)\r\n  " + pad26("display") + "<Group> (null)\r\n  " +
+                          pad26("clear") + "<Group> (null)\r\n  " + pad26("test") + "<Group> (null)\r\n  " +
+                          pad26("help") + "Obtain help for driver commands\r\n\r\n";
+
+std::vector<std::string> shell_with(std::initializer_list<const char *> lines) {
+  std::vector<std::string> argv{bsp_shell_path()};
+  for (const char *l : lines) {
+    argv.emplace_back("-c");
+    argv.emplace_back(l);
+  }
+  return argv;
+}
+
+TEST(BspShell, CommandLinesShowWhatTheHostSees) {
+  bsp::test::reset_board();
+  auto r = run_process(shell_with({"help", "bsp show load state 0 0", "bsp show pieces"}));
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_NE(std::string::npos, r.out.find(kHelp)) << r.out;
+  EXPECT_NE(std::string::npos, r.out.find("************** Current Startup info ****************")) << r.out;
+  EXPECT_NE(std::string::npos, r.out.find("MainArea")) << r.out;
+}
+
+TEST(BspShell, ExitStatusReflectsTheResult) {
+  struct {
+    std::vector<std::string> argv;
+    int status;
+    const char *shown;
+  } cases[] = {
+      {shell_with({"bsp"}), 254, "\r\n  Error: Incomplete command\r\n\r\n"},
+      {shell_with({"nothing"}), 255, "\r\n  Error: Unrecognized command: \"nothing\"\r\n\r\n"},
+      {shell_with({"bsp show proc info 7"}), 1, "\r\nInfo: Input para error, please check!\r\n"},
+      {shell_with({"bsp show version 1", "help"}), 254, "\r\n  Error: Too many parameters\r\n\r\n"},
+      {shell_with({"", "  "}), 253, ""},
+      {shell_with({"help bsp"}), 0, "  pieces"},
+  };
+  for (const auto &c : cases) {
+    auto r = run_process(c.argv);
+    EXPECT_EQ(c.status, r.status) << c.argv[2] << r.err;
+    EXPECT_NE(std::string::npos, r.out.find(c.shown)) << c.argv[2] << ": " << r.out;
+  }
+}
+
+TEST(BspShell, LinesFromAPipeUntilExit) {
+  auto r = run_process({bsp_shell_path()}, "help\r\nbsp show pieces 1\nexit\nbsp\n");
+  EXPECT_EQ(254, r.status) << r.err;
+  EXPECT_NE(std::string::npos, r.out.find(kHelp)) << r.out;
+  EXPECT_NE(std::string::npos, r.out.find("Too many parameters")) << r.out;
+  EXPECT_EQ(std::string::npos, r.out.find("Incomplete command")) << r.out;
+}
+
+// Drives the interactive shell through a pseudo-terminal.
+class Terminal {
+ public:
+  Terminal() {
+    std::vector<std::string> argv = bsp::test::with_emulator({bsp_shell_path()});
+    pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
+    if (pid_ == 0) {
+      std::vector<char *> args;
+      for (auto &a : argv) args.push_back(a.data());
+      args.push_back(nullptr);
+      execvp(args[0], args.data());
+      _exit(127);
+    }
+  }
+  ~Terminal() {
+    if (pid_ > 0 && !reaped_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (master_ >= 0) close(master_);
+  }
+  bool started() const { return pid_ > 0 && master_ >= 0; }
+
+  void type(const std::string &keys) { ASSERT_EQ(static_cast<ssize_t>(keys.size()), write(master_, keys.data(), keys.size())); }
+
+  // Reads until text appears after what earlier waits consumed; false when it never does.
+  bool wait_for(const std::string &text) {
+    const time_t deadline = time(nullptr) + 60;  // a hang guard, not a speed check
+    for (;;) {
+      size_t at = seen_.find(text, consumed_);
+      if (at != std::string::npos) {
+        consumed_ = at + text.size();
+        return true;
+      }
+      if (time(nullptr) > deadline) return false;
+      pollfd p{master_, POLLIN, 0};
+      if (poll(&p, 1, 500) <= 0) continue;
+      char buf[4096];
+      ssize_t n = read(master_, buf, sizeof buf);
+      if (n <= 0) return false;
+      seen_.append(buf, static_cast<size_t>(n));
+    }
+  }
+
+  int wait_exit() {
+    int status = 0;
+    for (int i = 0; i < 600; ++i) {
+      char buf[4096];
+      pollfd p{master_, POLLIN, 0};
+      if (poll(&p, 1, 100) > 0 && read(master_, buf, sizeof buf) > 0) continue;
+      pid_t done = waitpid(pid_, &status, WNOHANG);
+      if (done == pid_) {
+        reaped_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+    }
+    return -2;
+  }
+
+  const std::string &seen() const { return seen_; }
+
+ private:
+  int master_ = -1;
+  pid_t pid_ = -1;
+  bool reaped_ = false;
+  std::string seen_;
+  size_t consumed_ = 0;
+};
+
+TEST(BspShell, InteractiveEditingCompletionAndHistory) {
+  Terminal term;
+  ASSERT_TRUE(term.started());
+  ASSERT_TRUE(term.wait_for("bsp> ")) << term.seen();
+
+  term.type("hel\t");
+  ASSERT_TRUE(term.wait_for("bsp> help ")) << term.seen();
+  term.type("\r");
+  ASSERT_TRUE(term.wait_for("Obtain help for driver commands")) << term.seen();
+
+  term.type("bsp sh\t");
+  ASSERT_TRUE(term.wait_for("bsp> bsp show ")) << term.seen();
+  term.type("\t");  // several words fit: they are listed
+  ASSERT_TRUE(term.wait_for("pieces  proc  version  load")) << term.seen();
+  term.type("lo\tst\t0 0\r");
+  ASSERT_TRUE(term.wait_for("bsp> bsp show load state 0 0")) << term.seen();
+  ASSERT_TRUE(term.wait_for("Current Startup info")) << term.seen();
+
+  // Editing: a typo fixed with the cursor keys and backspace.
+  term.type("help bsq\x7fp\x1b[D\x1b[D\x1b[C\x1b[C\r");
+  ASSERT_TRUE(term.wait_for("<Group> (null)")) << term.seen();
+
+  // History: the previous line again.
+  term.type("\x1b[A\x1b[A\r");
+  ASSERT_TRUE(term.wait_for("Current Startup info")) << term.seen();
+
+  term.type("\x04");
+  EXPECT_EQ(0, term.wait_exit()) << term.seen();
+}
+
+}  // namespace
