@@ -137,7 +137,7 @@ void emit_integer(Writer &out, const Conversion &conv, IntegerValue value, bool 
   while (zeros-- > 0) *--begin = '0';
   if (type == 'o' && (conv.flags & kAlt) && (begin == end || *begin != '0')) *--begin = '0';
 
-  char prefix[2];
+  char prefix[3];  // sign, then "0x" for a pointer
   size_t prefix_len = 0;
   if (is_signed) {
     if (value.negative) {

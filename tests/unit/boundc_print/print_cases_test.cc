@@ -261,6 +261,8 @@ TEST(PrintFormat, FlagsWidthPrecision) {
       ROW("0x1234", "%p", reinterpret_cast<void *>(0x1234)),
       ROW("  0x1234", "%8p", reinterpret_cast<void *>(0x1234)),
       ROW("0x00001234", "%010p", reinterpret_cast<void *>(0x1234)),
+      ROW("+0x1234", "%+p", reinterpret_cast<void *>(0x1234)),
+      ROW("  +0x001234", "%+#11.6p", reinterpret_cast<void *>(0x1234)),
   };
   for (const auto &r : rows) EXPECT_EQ(r.got, r.want);
 }
