@@ -197,14 +197,14 @@ BSP_API uint32_t BSP_VfsPiecesFileRead(char *pcPieceName, unsigned long ulOffset
 }
 
 BSP_API uint32_t BSP_VfsPiecesFileDelete(char *pcPieceName, unsigned long ulbDeleFlash) {
-  if (pcPieceName == nullptr) return failed(kErrNull, __LINE__);
+  if (pcPieceName == nullptr || g_pucPieceBuff == nullptr) return failed(kErrNull, __LINE__);
   flavor::LockGuard lock(g_ulSemPiece);
   if (lock.result() != 0) return failed(kErrLockTake, __LINE__);
   return remove_file(pcPieceName, ulbDeleFlash);
 }
 
 BSP_API uint32_t BSP_VfsPiecesFileDelete_Unlock(char *pcPieceName, unsigned long ulbDeleFlash) {
-  if (pcPieceName == nullptr) return failed(kErrNull, __LINE__);
+  if (pcPieceName == nullptr || g_pucPieceBuff == nullptr) return failed(kErrNull, __LINE__);
   return remove_file(pcPieceName, ulbDeleFlash);
 }
 
