@@ -28,60 +28,78 @@ inline bool ranges_meet(const void *a, const void *b, size_t n) {
 // the range as two blocks of the class's width (they overlap when n is not a power of two).
 // Every load is done before the stores. x86's unaligned moves cost nothing extra, so one scheme
 // serves every alignment.
-template <size_t W>
-struct Block {
-  unsigned char b[W];
-};
+typedef unsigned char Vec16 __attribute__((vector_size(16)));
 
-template <size_t W>
-__attribute__((always_inline)) inline void copy_head_tail(void *d, const void *s, size_t n) {
-  Block<W> head, tail;
-  __builtin_memcpy(&head, s, W);
-  __builtin_memcpy(&tail, static_cast<const unsigned char *>(s) + n - W, W);
-  __builtin_memcpy(d, &head, W);
-  __builtin_memcpy(static_cast<unsigned char *>(d) + n - W, &tail, W);
+template <typename T>
+__attribute__((always_inline)) inline T load(const unsigned char *p) {
+  T v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+
+template <typename T>
+__attribute__((always_inline)) inline void store(unsigned char *p, T v) {
+  __builtin_memcpy(p, &v, sizeof v);
+}
+
+// Head and tail blocks of type T; both loads precede the stores.
+template <typename T>
+__attribute__((always_inline)) inline void copy_head_tail(unsigned char *d, const unsigned char *s, size_t n) {
+  T head = load<T>(s), tail = load<T>(s + n - sizeof(T));
+  store(d, head);
+  store(d + n - sizeof(T), tail);
 }
 
 __attribute__((always_inline)) inline void small_copy(void *d, const void *s, size_t n) {
-  if (n >= 16) {
-    if (n > 32)
-      copy_head_tail<32>(d, s, n);
-    else
-      copy_head_tail<16>(d, s, n);
-  } else if (n >= 8) {
-    copy_head_tail<8>(d, s, n);
-  } else if (n >= 4) {
-    copy_head_tail<4>(d, s, n);
-  } else if (n >= 2) {
-    copy_head_tail<2>(d, s, n);
-  } else if (n == 1) {
-    *static_cast<unsigned char *>(d) = *static_cast<const unsigned char *>(s);
+  const unsigned char *src = static_cast<const unsigned char *>(s);
+  unsigned char *dst = static_cast<unsigned char *>(d);
+  if (n < 4) {
+    if (n != 0) {  // first, middle and last byte cover 1 to 3
+      unsigned char first = src[0], middle = src[n / 2], last = src[n - 1];
+      dst[0] = first;
+      dst[n / 2] = middle;
+      dst[n - 1] = last;
+    }
+  } else if (n < 8) {
+    copy_head_tail<uint32_t>(dst, src, n);
+  } else if (n < 16) {
+    copy_head_tail<uint64_t>(dst, src, n);
+  } else if (n <= 32) {
+    copy_head_tail<Vec16>(dst, src, n);
+  } else {
+    Vec16 a = load<Vec16>(src), b = load<Vec16>(src + 16);
+    Vec16 y = load<Vec16>(src + n - 32), z = load<Vec16>(src + n - 16);
+    store(dst, a);
+    store(dst + 16, b);
+    store(dst + n - 32, y);
+    store(dst + n - 16, z);
   }
 }
 
 // Fills n <= kSmallFill bytes the same way, all widths cut from one splatted 16-byte block.
 __attribute__((always_inline)) inline void small_fill(void *d, int c, size_t n) {
-  typedef unsigned char Splat __attribute__((vector_size(16)));
-  Splat v = Splat{} + static_cast<unsigned char>(c);
+  Vec16 v = Vec16{} + static_cast<unsigned char>(c);
   unsigned char *p = static_cast<unsigned char *>(d);
-  if (n >= 16) {
+  if (n < 4) {
+    if (n != 0) {  // first, middle and last byte cover 1 to 3
+      unsigned char b = static_cast<unsigned char>(c);
+      p[0] = b;
+      p[n / 2] = b;
+      p[n - 1] = b;
+    }
+  } else if (n < 8) {
+    __builtin_memcpy(p, &v, 4);
+    __builtin_memcpy(p + n - 4, &v, 4);
+  } else if (n < 16) {
+    __builtin_memcpy(p, &v, 8);
+    __builtin_memcpy(p + n - 8, &v, 8);
+  } else {
     __builtin_memcpy(p, &v, 16);
     __builtin_memcpy(p + n - 16, &v, 16);
     if (n > 32) {
       __builtin_memcpy(p + 16, &v, 16);
       __builtin_memcpy(p + n - 32, &v, 16);
     }
-  } else if (n >= 8) {
-    __builtin_memcpy(p, &v, 8);
-    __builtin_memcpy(p + n - 8, &v, 8);
-  } else if (n >= 4) {
-    __builtin_memcpy(p, &v, 4);
-    __builtin_memcpy(p + n - 4, &v, 4);
-  } else if (n >= 2) {
-    __builtin_memcpy(p, &v, 2);
-    __builtin_memcpy(p + n - 2, &v, 2);
-  } else if (n == 1) {
-    *p = static_cast<unsigned char>(c);
   }
 }
 

@@ -111,6 +111,7 @@ void Display_SecLog(void) {
 void Clear_SecLog(void) {
   LockGuard guard(g_entry_lock);
   published_count().store(0, std::memory_order_release);
+  // Not judged, like the copy into an entry: it cannot fail and would only log into itself.
   memset_s(cSecLogBuf, sizeof cSecLogBuf, 0, sizeof cSecLogBuf);
 }
 
