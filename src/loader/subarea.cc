@@ -48,11 +48,40 @@ struct Free {
 
 enum class CopyResult { kOk, kOpenFailed, kReadFailed, kWriteFailed };
 
+// Lets the kernel move the bytes; false when it cannot here, so that the caller copies itself.
+// A short source is a read failure, a refused destination a write failure.
+bool kernel_copy(int from, uint64_t offset, uint64_t length, int to, CopyResult &result) {
+  loff_t in = static_cast<loff_t>(offset);
+  for (uint64_t done = 0; done < length;) {
+    size_t want = static_cast<size_t>(length - done < kCopyChunk ? length - done : kCopyChunk);
+    ssize_t n = copy_file_range(from, &in, to, nullptr, want, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && done == 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP))
+      return false;
+    if (n < 0) {
+      result = CopyResult::kWriteFailed;
+      return true;
+    }
+    if (n == 0) {
+      result = CopyResult::kReadFailed;
+      return true;
+    }
+    done += static_cast<uint64_t>(n);
+  }
+  result = CopyResult::kOk;
+  return true;
+}
+
 // Writes length bytes of the package from offset as a new file, a chunk at a time.
 CopyResult copy_to_file(int from, uint64_t offset, uint64_t length, const char *path, uint8_t *chunk) {
   UniqueFd to(open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   if (!to.valid()) return CopyResult::kOpenFailed;
   if (length == 0) return CopyResult::kWriteFailed;  // an empty image is no image
+  CopyResult result;
+  if (kernel_copy(from, offset, length, to.get(), result)) {
+    if (result != CopyResult::kOk) return result;
+    return close(to.release()) == 0 ? CopyResult::kOk : CopyResult::kWriteFailed;
+  }
   for (uint64_t done = 0; done < length;) {
     size_t want = static_cast<size_t>(length - done < kCopyChunk ? length - done : kCopyChunk);
     if (read_at(from, {chunk, want}, offset + done) < want) return CopyResult::kReadFailed;

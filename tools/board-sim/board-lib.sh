@@ -108,14 +108,19 @@ board_take_down_app() {
   fi
 }
 
-# One boot: the command line GRUB names, the loader, its console kept in BOARD_CONSOLE.
+# One boot: the command line GRUB names, the loader, its console kept in BOARD_CONSOLE, its
+# exit status in BOARD_STATUS and its wall time (seconds) in BOARD_WALL.
 board_boot() {
   board_take_down_app
   board_set_cmdline "$(board_cmdline_from_grub)"
-  local free=0
+  local free=0 t0 t1
   board_loop1_busy || free=1
-  BOARD_CONSOLE=$(${EMULATOR:-} "$BOOTLOADER" 2>&1)
+  t0=$(date +%s.%N)
+  # BOARD_RUNNER may wrap the loader, e.g. with /usr/bin/time.
+  BOARD_CONSOLE=$(${BOARD_RUNNER:-} ${EMULATOR:-} "$BOOTLOADER" 2>&1)
   BOARD_STATUS=$?
+  t1=$(date +%s.%N)
+  BOARD_WALL=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f", b - a }')
   # Attached during this boot: ours to detach at the next reboot.
   if [ $free = 1 ] && board_loop1_busy; then touch "${BOARD_WORK:-/run/bsp-sandbox}/loop1.attached"; fi
 }
