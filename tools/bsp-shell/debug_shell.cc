@@ -91,10 +91,10 @@ class RawMode {
     raw.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL | INLCR);
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
-    active_ = tcsetattr(STDIN_FILENO, TCSAFLUSH, &raw) == 0;
+    active_ = tcsetattr(STDIN_FILENO, TCSADRAIN, &raw) == 0;
   }
   ~RawMode() {
-    if (active_) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
+    if (active_) tcsetattr(STDIN_FILENO, TCSADRAIN, &saved_);
   }
   RawMode(const RawMode &) = delete;
   RawMode &operator=(const RawMode &) = delete;

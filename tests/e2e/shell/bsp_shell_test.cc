@@ -150,6 +150,7 @@ TEST(BspShell, InteractiveEditingCompletionAndHistory) {
   ASSERT_TRUE(term.wait_for("bsp> help ")) << term.seen();
   term.type("\r");
   ASSERT_TRUE(term.wait_for("Obtain help for driver commands")) << term.seen();
+  ASSERT_TRUE(term.wait_for("bsp> ")) << term.seen();
 
   term.type("bsp sh\t");
   ASSERT_TRUE(term.wait_for("bsp> bsp show ")) << term.seen();
@@ -158,14 +159,17 @@ TEST(BspShell, InteractiveEditingCompletionAndHistory) {
   term.type("lo\tst\t0 0\r");
   ASSERT_TRUE(term.wait_for("bsp> bsp show load state 0 0")) << term.seen();
   ASSERT_TRUE(term.wait_for("Current Startup info")) << term.seen();
+  ASSERT_TRUE(term.wait_for("bsp> ")) << term.seen();
 
   // Editing: a typo fixed with the cursor keys and backspace.
   term.type("help bsq\x7fp\x1b[D\x1b[D\x1b[C\x1b[C\r");
   ASSERT_TRUE(term.wait_for("<Group> (null)")) << term.seen();
+  ASSERT_TRUE(term.wait_for("bsp> ")) << term.seen();
 
   // History: the previous line again.
   term.type("\x1b[A\x1b[A\r");
   ASSERT_TRUE(term.wait_for("Current Startup info")) << term.seen();
+  ASSERT_TRUE(term.wait_for("bsp> ")) << term.seen();
 
   term.type("\x04");
   EXPECT_EQ(0, term.wait_exit()) << term.seen();
