@@ -322,5 +322,14 @@ scenario_log_rotation() {
 scenario=${1:?scenario}
 declare -F "scenario_$scenario" > /dev/null || { echo "unknown scenario $scenario" >&2; exit 2; }
 "scenario_$scenario"
-[ $fail = 0 ] && echo "$scenario: all checks passed"
+if [ $fail = 0 ]; then
+  echo "$scenario: all checks passed"
+else
+  echo "--- console of the last boot:"
+  printf '%s\n' "${BOARD_CONSOLE:-}" | tr -d '\r'
+  echo "--- end of the boot log:"
+  tail -n 30 /mnt/flash/boot_log.txt 2> /dev/null | tr -d '\r'
+  echo "--- loop devices:"
+  losetup -a
+fi
 exit $fail
