@@ -22,6 +22,17 @@ if [ "$check_needed" = 1 ]; then
   needed=$(readelf -d "$lib" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | grep -vE '^ld-linux' | sort -u)
   if [ "$needed" != "libc.so.6" ]; then echo "NEEDED is not libc alone:"; echo "$needed" | sed 's/^/  /'; fail=1; fi
 fi
+# nPth comes from the host process: used but left undefined, and no NEEDED entry for it.
+case "$(basename "$lib")" in
+  libbsp*)
+    undefined=$(nm -D --undefined-only "$lib" | awk '{print $2}' | sed 's/@.*//')
+    for f in npth_usleep npth_mutex_lock npth_mutex_timedlock npth_create npth_read npth_write npth_select \
+             npth_connect npth_accept; do
+      echo "$undefined" | grep -qx "$f" || { echo "$f is not an undefined reference"; fail=1; }
+    done
+    if readelf -d "$lib" | grep NEEDED | grep -q npth; then echo "libnpth is NEEDED"; fail=1; fi
+    ;;
+esac
 count=$(echo "$expected" | grep -c .)
 [ $fail = 0 ] && echo "$(basename "$lib"): $count exports match the lists"
 exit $fail

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <npth.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <time.h>
+#include <unistd.h>
 
 #include "support/capture.h"
 
@@ -195,6 +198,50 @@ TEST(Io, ReadWriteAndSelectGoThroughNpth) {
   EXPECT_STREQ("abc", buf);
   close(fds[0]);
   close(fds[1]);
+}
+
+}  // namespace
+
+namespace {
+
+struct Server {
+  int listener;
+  volatile int accepted = -2;
+};
+
+void *accept_one(void *p) {
+  auto *s = static_cast<Server *>(p);
+  sockaddr_un peer{};
+  socklen_t len = sizeof peer;
+  s->accepted = BSP_SocketAccept(s->listener, &peer, &len);
+  return nullptr;
+}
+
+TEST(Io, SocketConnectAndAcceptGoThroughNpth) {
+  int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  snprintf(addr.sun_path, sizeof addr.sun_path, "/tmp/bsp-osadapt-%d.sock", getpid());
+  unlink(addr.sun_path);
+  ASSERT_EQ(0, bind(listener, reinterpret_cast<sockaddr *>(&addr), sizeof addr));
+  ASSERT_EQ(0, listen(listener, 1));
+  Server server{listener};
+  npth_t t;
+  ASSERT_EQ(0, npth_create(&t, nullptr, accept_one, &server));
+  int client = socket(AF_UNIX, SOCK_STREAM, 0);
+  EXPECT_EQ(0, BSP_SocketConnect(client, &addr, sizeof addr));
+  npth_join(t, nullptr);
+  ASSERT_GE(server.accepted, 0);
+  BSP_Write(client, "ping", 4);
+  char buf[8] = {0};
+  EXPECT_EQ(4, BSP_Read(server.accepted, buf, sizeof buf));
+  EXPECT_STREQ("ping", buf);
+  EXPECT_EQ(-1, BSP_SocketConnect(client, &addr, sizeof addr));  // already connected: the call's own error
+  close(client);
+  close(server.accepted);
+  close(listener);
+  unlink(addr.sun_path);
 }
 
 }  // namespace
