@@ -67,7 +67,7 @@ void with_lock_tried(Body body) {
 
 uint32_t remove_file(const char *name, unsigned long commit) {
   FileLock file_lock(FileLock::Mode::Exclusive);
-  refresh_image(Refresh::Full);
+  refresh_image(Refresh::Full, file_lock);
   uint32_t index = 0;
   if (BSP_VfsPiecesFileLookUp(name, &index) != 0) return failed(1, __LINE__);
   Volume volume = ram_volume();
@@ -167,7 +167,7 @@ BSP_API uint32_t BSP_VfsPiecesFileWrite(char *pcPieceName, unsigned long ulOffse
   flavor::LockGuard lock(g_ulSemPiece);
   if (lock.result() != 0) return failed(kErrLockTake, __LINE__);
   FileLock file_lock(FileLock::Mode::Exclusive);
-  refresh_image(Refresh::Full);
+  refresh_image(Refresh::Full, file_lock);
   uint32_t rc = write_locked(pcPieceName, static_cast<uint32_t>(ulOffset), pucRamBuff, static_cast<uint32_t>(ulLen));
   if (rc != 0) return rc;
   *pulActLen = ulLen;
@@ -181,7 +181,7 @@ BSP_API uint32_t BSP_VfsPiecesFileRead(char *pcPieceName, unsigned long ulOffset
   }
   with_lock_tried([] {
     FileLock file_lock(FileLock::Mode::Shared);
-    refresh_image(Refresh::Quick);
+    refresh_image(Refresh::Quick, file_lock);
   });
   uint32_t index = 0;
   if (BSP_VfsPiecesFileLookUp(pcPieceName, &index) != 0) return failed(kErrNoFile, __LINE__);

@@ -6,6 +6,7 @@
 #include <string.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "storage/flash_front.h"
 #include "storage/flavor.h"
@@ -75,13 +76,16 @@ void note_synced() {
   g_seen = stamp_now();
 }
 
-void refresh_image(Refresh how) {
+void refresh_image(Refresh how, const FileLock &held) {
   uint8_t *image = g_pucPieceBuff, *synced = g_pucPieceSynced, *flash = g_pucBuffTmp;
   const uint32_t size = g_ulPieceSize;
   if (image == nullptr || synced == nullptr || flash == nullptr || size < kContentOffset) return;
   if (how == Refresh::Quick && same(g_seen, stamp_now())) {
     PIECES_HEAD_S head;
-    if (FLASH_ReadFlash(g_ulPieceAddrMain, &head, sizeof head) == 0 && memcmp(&head, synced, sizeof head) == 0) return;
+    if (held.fd() >= 0 && pread(held.fd(), &head, sizeof head, g_ulPieceAddrMain) == sizeof head &&
+        memcmp(&head, synced, sizeof head) == 0) {
+      return;
+    }
   }
   if (!read_good_area(g_ulPieceAddrMain, flash) && !read_good_area(g_ulPieceAddrSpare, flash)) return;
   if (memcmp(flash, synced, size) != 0) {

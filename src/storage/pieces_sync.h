@@ -16,6 +16,8 @@ class FileLock {
   explicit FileLock(Mode mode);
   FileLock(const FileLock &) = delete;
   FileLock &operator=(const FileLock &) = delete;
+  // The locked file, open for reading (-1 when there is none).
+  int fd() const { return fd_.get(); }
 
  private:
   UniqueFd fd_;  // closing it releases the lock
@@ -23,9 +25,9 @@ class FileLock {
 
 enum class Refresh { Full, Quick };
 
-// Pieces lock and FileLock held. Quick skips the whole-area compare while the file and the main
-// area header are as last seen.
-void refresh_image(Refresh how);
+// Pieces lock and `held` taken. Quick skips the whole-area compare while the file and the main
+// area header (read straight from the locked file) are as last seen.
+void refresh_image(Refresh how, const FileLock &held);
 
 // The RAM image now equals what is on flash (after start-up or a commit's main write).
 void note_synced();

@@ -112,7 +112,7 @@ BSP_API uint32_t BSP_VfsPiecesWrite(unsigned long ulOffset, unsigned char *pucRa
   if (pucRamBuff == nullptr || g_pucPieceBuff == nullptr) return failed(kErrNull, __LINE__);
   FileLock file_lock(FileLock::Mode::Exclusive);
   if (flavor::lock_try(g_ulSemPiece)) {
-    refresh_image(Refresh::Full);
+    refresh_image(Refresh::Full, file_lock);
     flavor::lock_give(g_ulSemPiece);
   }
   uint32_t rc = raw_copy(RawOp::Write, pucRamBuff, ulOffset, ulLen);

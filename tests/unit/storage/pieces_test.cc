@@ -3,6 +3,7 @@
 #include <bsp/flash.h>
 #include <bsp/pieces.h>
 #include <gtest/gtest.h>
+#include <limits.h>
 #include <string.h>
 
 #include <functional>
@@ -337,9 +338,9 @@ TEST_F(Pieces, WritesWhoseEndDoesNotFitAreRefused) {
   // A length beyond the free space is refused, never reported as written.
   EXPECT_EQ(code(kFull), BSP_VfsPiecesFileWrite(const_cast<char *>("huge"), 0, buf, 0xFFFFFFF0ul, &act));
   EXPECT_EQ(code(kFull), BSP_VfsPiecesFileWrite(const_cast<char *>("w"), 0, buf, kArea, &act));
-  if (sizeof(unsigned long) > 4) {
-    EXPECT_EQ(code(kRange), BSP_VfsPiecesFileWrite(const_cast<char *>("w"), 0x100000000ul, buf, 1, &act));
-  }
+#if ULONG_MAX > 0xFFFFFFFFul
+  EXPECT_EQ(code(kRange), BSP_VfsPiecesFileWrite(const_cast<char *>("w"), 0x100000000ul, buf, 1, &act));
+#endif
   EXPECT_EQ(123u, act);
   EXPECT_EQ(before, flash_bytes(kMain, kArea));
   EXPECT_EQ(code(kNoFile), read("huge", 0, 1));
