@@ -32,8 +32,19 @@ enum class Outcome {
 
 bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-void skip_space(Source &in) {
-  while (is_space(in.peek())) in.advance();
+void skip_more_space(Source &in) {
+  for (;;) {
+    int n;
+    const char *p = in.ahead(n);
+    int i = 0;
+    while (i < n && is_space(static_cast<unsigned char>(p[i]))) ++i;
+    in.consume(i);
+    if (i < n || n == 0) return;
+  }
+}
+
+inline void skip_space(Source &in) {
+  if (is_space(in.peek())) skip_more_space(in);
 }
 
 bool is_conversion_letter(char c) { return c != '\0' && strchr("cCsS[diouxXpneEfFgG", c) != nullptr; }
@@ -101,7 +112,7 @@ unsigned value_bits(const Conversion &conv) {
   }
 }
 
-void store_integer(void *dest, const Conversion &conv, uint64_t v) {
+inline void store_integer(void *dest, const Conversion &conv, uint64_t v) {
   if (conv.type == 'p') {
     *static_cast<void **>(dest) = reinterpret_cast<void *>(static_cast<uintptr_t>(v));
     return;
@@ -178,17 +189,27 @@ Outcome scan_integer(Source &in, const Conversion &conv, void *dest) {
   uint64_t magnitude = 0;
   bool overflow = false;
   const uint64_t limit = ~uint64_t{0} / base;
-  for (; width > 0; --width) {
-    unsigned d = static_cast<unsigned>(digit_value(c));
-    if (d >= base) break;
-    if (magnitude > limit || magnitude * base > ~uint64_t{0} - d) {
-      overflow = true;
-    } else {
-      magnitude = magnitude * base + d;
+  (void)c;
+  bool more = true;
+  while (more && width > 0) {
+    int avail;
+    const char *p = in.ahead(avail);
+    if (avail == 0) break;
+    int i = 0;
+    for (; i < avail && width > 0; ++i, --width) {
+      unsigned d = static_cast<unsigned>(digit_value(static_cast<unsigned char>(p[i])));
+      if (d >= base) {
+        more = false;
+        break;
+      }
+      if (magnitude > limit || magnitude * base > ~uint64_t{0} - d) {
+        overflow = true;
+      } else {
+        magnitude = magnitude * base + d;
+      }
+      any_digit = true;
     }
-    any_digit = true;
-    in.advance();
-    c = in.peek();
+    in.consume(i);
   }
   if (!any_digit) return Outcome::kMismatch;
   if (dest != nullptr) {
@@ -303,17 +324,30 @@ Outcome scan_float(Source &in, const Conversion &conv, void *dest) {
   return Outcome::kDone;
 }
 
-// The member table of a "%[" set; p points after the '['. Returns false for a set without
-// its closing ']'; p is then left at the end of the format.
-bool parse_set(const char *&p, bool (&members)[256]) {
-  memset(members, 0, sizeof members);
+// The members of a "%[" set, one bit per character.
+class CharSet {
+ public:
+  void add(unsigned char c) { bits_[c >> 6] |= uint64_t{1} << (c & 63); }
+  void negate() {
+    for (uint64_t &w : bits_) w = ~w;
+  }
+  bool contains(int c) const { return (bits_[(c >> 6) & 3] >> (c & 63)) & 1; }
+
+ private:
+  uint64_t bits_[4] = {};
+};
+
+// Parses the set after its '['. Returns false for a set without its closing ']'; p is then
+// left at the end of the format.
+bool parse_set(const char *&p, CharSet &members) {
+  members = CharSet{};
   bool negate = false;
   if (*p == '^') {
     negate = true;
     ++p;
   }
   const unsigned char *s = reinterpret_cast<const unsigned char *>(p);
-  if (*s == ']') members[*s++] = true;
+  if (*s == ']') members.add(*s++);
   for (;;) {
     unsigned char c = *s;
     if (c == '\0') {
@@ -324,20 +358,20 @@ bool parse_set(const char *&p, bool (&members)[256]) {
     if (s[1] == '-' && s[2] != ']' && s[2] != '\0') {
       unsigned char hi = s[2];
       if (c < hi) {
-        for (unsigned x = c; x <= hi; ++x) members[x] = true;
+        for (unsigned x = c; x <= hi; ++x) members.add(static_cast<unsigned char>(x));
       } else {
         // Written high to low: only the two ends and the '-' itself.
-        members[c] = members[hi] = true;
-        members[static_cast<unsigned char>('-')] = true;
+        members.add(c);
+        members.add(hi);
+        members.add('-');
       }
       s += 3;
       continue;
     }
-    members[c] = true;
+    members.add(c);
     ++s;
   }
-  if (negate)
-    for (bool &m : members) m = !m;
+  if (negate) members.negate();
   p = reinterpret_cast<const char *>(s + 1);
   return true;
 }
@@ -352,6 +386,7 @@ class TextDest {
  public:
   TextDest(void *p, unsigned size, bool wide) : p_(p), size_(size), wide_(wide) {}
   unsigned size() const { return size_; }
+  char *narrow() const { return static_cast<char *>(p_); }
   void set(unsigned i, wchar_t c) {
     if (wide_) {
       static_cast<wchar_t *>(p_)[i] = c;
@@ -388,7 +423,7 @@ bool take_char(Source &in, bool wide, mbstate_t &state, wchar_t &out) {
 }
 
 // "%c", "%s" and "%[".
-Outcome scan_text(Source &in, const Conversion &conv, const bool *set, TextDest *dest) {
+Outcome scan_text(Source &in, const Conversion &conv, const CharSet *set, TextDest *dest) {
   bool wide = is_wide_text(conv);
   mbstate_t state{};
   wchar_t wc;
@@ -410,11 +445,43 @@ Outcome scan_text(Source &in, const Conversion &conv, const bool *set, TextDest 
   }
 
   long long width = conv.width < 0 ? LLONG_MAX : conv.width;
+  auto ends_item = [&](int c) { return c == EOF || (kind == 's' ? is_space(c) : !set->contains(c)); };
   unsigned n = 0;
+  if (!wide && dest != nullptr) {
+    // The common case, without the multibyte machinery.
+    char *out = dest->narrow();
+    const unsigned last = dest->size() - 1;
+    while (width > 0) {
+      int avail;
+      const unsigned char *p = reinterpret_cast<const unsigned char *>(in.ahead(avail));
+      if (avail == 0) break;
+      long long limit = avail < width ? avail : width;
+      long long span = limit < static_cast<long long>(last - n) ? limit : last - n;
+      long long i = 0;
+      if (kind == 's') {
+        while (i < span && !is_space(p[i])) ++i;
+      } else {
+        while (i < span && set->contains(p[i])) ++i;
+      }
+      memcpy(out + n, p, static_cast<size_t>(i));
+      n += static_cast<unsigned>(i);
+      width -= i;
+      in.consume(static_cast<int>(i));
+      if (i < span) break;       // the item ended
+      if (i == limit) continue;  // more input to read, or the width is used up
+      if (!ends_item(p[i])) {
+        out[0] = '\0';  // the item does not fit
+        return Outcome::kMismatch;
+      }
+      break;
+    }
+    if (n == 0) return Outcome::kMismatch;
+    out[n] = '\0';
+    return Outcome::kDone;
+  }
   for (; width > 0; --width) {
     int c = in.peek();
-    if (c == EOF) break;
-    if (kind == 's' ? is_space(c) : !set[c]) break;
+    if (ends_item(c)) break;
     if (dest != nullptr && n + 1 >= dest->size()) {
       dest->clear();  // the item does not fit
       return Outcome::kMismatch;
@@ -498,7 +565,7 @@ int scan(Source &in, const char *format, ArgList &args) {
         break;
       }
       case 'c': case 'C': case 's': case 'S': case '[': {
-        bool set[256];
+        CharSet set;
         bool closed = letter != '[' || parse_set(p, set);
         TextDest *dest = nullptr;
         TextDest target(nullptr, 0, false);
@@ -518,7 +585,7 @@ int scan(Source &in, const char *format, ArgList &args) {
           stop = Outcome::kMismatch;
           break;
         }
-        stop = scan_text(in, conv, set, dest);
+        stop = scan_text(in, conv, &set, dest);
         if (stop == Outcome::kDone && !conv.suppress) ++assigned;
         break;
       }

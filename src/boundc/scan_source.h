@@ -27,6 +27,21 @@ class Source {
     --stream_.count;
     ++consumed_;
   }
+  // The characters read ahead and not yet consumed (at least one unless at the end): loops
+  // over them keep the position in registers instead of in the stream record.
+  const char *ahead(int &n) {
+    if (stream_.count <= 0 && !refill()) {
+      n = 0;
+      return nullptr;
+    }
+    n = stream_.count;
+    return stream_.cur;
+  }
+  void consume(int n) {
+    stream_.cur += n;
+    stream_.count -= n;
+    consumed_ += n;
+  }
   // Characters consumed so far in this scan.
   int consumed() const { return consumed_; }
 
