@@ -211,7 +211,9 @@ TEST_F(Package, FlashVolumeNamesBecomeLinuxPaths) {
     int32_t rc = -2;
     capture_stdout([&] { rc = Boot_VFSFilePathIntoLinuxFilePath(c.name.c_str(), path); });
     EXPECT_EQ(rc, c.rc);
-    if (rc == 0) EXPECT_EQ(std::string(path), c.path);
+    if (rc == 0) {
+      EXPECT_EQ(std::string(path), c.path);
+    }
     EXPECT_EQ(boot_log(), c.info ? "\r\n Info :VFSFilePath is not flash:/" : "");
   }
   char path[256];

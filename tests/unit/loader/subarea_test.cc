@@ -208,8 +208,12 @@ TEST_F(Subarea, SynchronisationCopiesWhatDiffersOrIsMissing) {
     EXPECT_EQ(boot_log(), c.log);
     EXPECT_EQ(read_file(other + "bzImage"), c.kernel_copied ? "kernel of current" : "kernel of other");
     EXPECT_EQ(read_file(other + "rootfs.gz"), c.rootfs_copied ? "rootfs of current" : "rootfs of other");
-    if (c.kernel_copied) EXPECT_EQ(efs_crc(other + "bzImage.efs"), 1);
-    if (c.rootfs_copied) EXPECT_EQ(efs_crc(other + "rootfs.gz.efs"), 2);
+    if (c.kernel_copied) {
+      EXPECT_EQ(efs_crc(other + "bzImage.efs"), 1);
+    }
+    if (c.rootfs_copied) {
+      EXPECT_EQ(efs_crc(other + "rootfs.gz.efs"), 2);
+    }
     std::string console = std::string(c.rootfs_copied && c.rootfs_other ? "\r\nBackup Rootfs!\r\n" : "") +
                           (c.kernel_copied && c.kernel_other ? "\r\nBackup Kernel!\r\n" : "");
     EXPECT_EQ(out, console);
