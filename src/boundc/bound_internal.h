@@ -18,6 +18,16 @@ inline bool size_ok(size_t n) { return n - 1 < kMaxSize; }
 
 inline uintptr_t addr(const void *p) { return reinterpret_cast<uintptr_t>(p); }
 
+// memcpy_s and memset_s have a second build for processors with 32-byte vector moves; the
+// dynamic linker picks one when the library is loaded (the resolver runs before constructors,
+// so it initialises the CPU model itself, and may run before any sanitizer runtime is ready).
+#define BOUNDC_WIDE __attribute__((target("avx2")))
+#define BOUNDC_RESOLVER __attribute__((visibility("hidden"), used, no_sanitize("address", "undefined")))
+__attribute__((always_inline)) inline bool wide_moves() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
+
 // Whether [a, a+n) and [b, b+n) share a byte; computed without forming a+n, which may wrap.
 inline bool ranges_meet(const void *a, const void *b, size_t n) {
   uintptr_t x = addr(a), y = addr(b);
@@ -29,25 +39,16 @@ inline bool ranges_meet(const void *a, const void *b, size_t n) {
 // Every load is done before the stores. x86's unaligned moves cost nothing extra, so one scheme
 // serves every alignment.
 typedef unsigned char Vec16 __attribute__((vector_size(16)));
-
-template <typename T>
-__attribute__((always_inline)) inline T load(const unsigned char *p) {
-  T v;
-  __builtin_memcpy(&v, p, sizeof v);
-  return v;
-}
-
-template <typename T>
-__attribute__((always_inline)) inline void store(unsigned char *p, T v) {
-  __builtin_memcpy(p, &v, sizeof v);
-}
+typedef unsigned char Vec32 __attribute__((vector_size(32)));
 
 // Head and tail blocks of type T; both loads precede the stores.
 template <typename T>
 __attribute__((always_inline)) inline void copy_head_tail(unsigned char *d, const unsigned char *s, size_t n) {
-  T head = load<T>(s), tail = load<T>(s + n - sizeof(T));
-  store(d, head);
-  store(d + n - sizeof(T), tail);
+  T head, tail;
+  __builtin_memcpy(&head, s, sizeof(T));
+  __builtin_memcpy(&tail, s + n - sizeof(T), sizeof(T));
+  __builtin_memcpy(d, &head, sizeof(T));
+  __builtin_memcpy(d + n - sizeof(T), &tail, sizeof(T));
 }
 
 __attribute__((always_inline)) inline void small_copy(void *d, const void *s, size_t n) {
@@ -67,12 +68,7 @@ __attribute__((always_inline)) inline void small_copy(void *d, const void *s, si
   } else if (n <= 32) {
     copy_head_tail<Vec16>(dst, src, n);
   } else {
-    Vec16 a = load<Vec16>(src), b = load<Vec16>(src + 16);
-    Vec16 y = load<Vec16>(src + n - 32), z = load<Vec16>(src + n - 16);
-    store(dst, a);
-    store(dst + 16, b);
-    store(dst + n - 32, y);
-    store(dst + n - 16, z);
+    copy_head_tail<Vec32>(dst, src, n);
   }
 }
 

@@ -29,6 +29,22 @@ inline bool copy_fits(void *dest, size_t destMax, const void *src, size_t count)
   return dest != nullptr && src != nullptr && count <= destMax && !ranges_meet(dest, src, count);
 }
 
+__attribute__((always_inline)) inline errno_t copy(void *dest, size_t destMax, const void *src, size_t count) {
+  if (__builtin_expect(size_ok(destMax) && copy_fits(dest, destMax, src, count), 1)) {
+    copy_bytes(dest, src, count);
+    return BOUND_OK;
+  }
+  return copy_checked(dest, destMax, src, count);
+}
+
+errno_t copy_plain(void *dest, size_t destMax, const void *src, size_t count) {
+  return copy(dest, destMax, src, count);
+}
+
+BOUNDC_WIDE errno_t copy_wide(void *dest, size_t destMax, const void *src, size_t count) {
+  return copy(dest, destMax, src, count);
+}
+
 }  // namespace
 }  // namespace boundc
 
@@ -36,13 +52,11 @@ using namespace boundc;
 
 extern "C" {
 
-errno_t memcpy_s(void *dest, size_t destMax, const void *src, size_t count) {
-  if (__builtin_expect(size_ok(destMax) && copy_fits(dest, destMax, src, count), 1)) {
-    copy_bytes(dest, src, count);
-    return BOUND_OK;
-  }
-  return copy_checked(dest, destMax, src, count);
-}
+using CopyEntry = errno_t (*)(void *, size_t, const void *, size_t);
+// Hidden but with C linkage: the ifunc attribute names the resolver by its symbol.
+BOUNDC_RESOLVER CopyEntry resolve_memcpy_s() { return wide_moves() ? copy_wide : copy_plain; }
+
+errno_t memcpy_s(void *dest, size_t destMax, const void *src, size_t count) __attribute__((ifunc("resolve_memcpy_s")));
 
 errno_t memcpy_sOptAsm(void *dest, size_t destMax, const void *src, size_t count) {
   return memcpy_s(dest, destMax, src, count);

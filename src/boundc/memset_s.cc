@@ -16,14 +16,7 @@ errno_t fill_checked(void *dest, size_t destMax, int c, size_t count) {
   return BOUND_OK;
 }
 
-}  // namespace
-}  // namespace boundc
-
-using namespace boundc;
-
-extern "C" {
-
-errno_t memset_s(void *dest, size_t destMax, int c, size_t count) {
+__attribute__((always_inline)) inline errno_t fill(void *dest, size_t destMax, int c, size_t count) {
   // One branch for all three checks: the common call is short and valid.
   if (__builtin_expect(size_ok(destMax) & (dest != nullptr) & (count <= destMax), 1)) {
     fill_bytes(dest, c, count);
@@ -31,6 +24,25 @@ errno_t memset_s(void *dest, size_t destMax, int c, size_t count) {
   }
   return fill_checked(dest, destMax, c, count);
 }
+
+errno_t fill_plain(void *dest, size_t destMax, int c, size_t count) { return fill(dest, destMax, c, count); }
+
+BOUNDC_WIDE errno_t fill_wide(void *dest, size_t destMax, int c, size_t count) {
+  return fill(dest, destMax, c, count);
+}
+
+}  // namespace
+}  // namespace boundc
+
+using namespace boundc;
+
+extern "C" {
+
+using FillEntry = errno_t (*)(void *, size_t, int, size_t);
+// Hidden but with C linkage: the ifunc attribute names the resolver by its symbol.
+BOUNDC_RESOLVER FillEntry resolve_memset_s() { return wide_moves() ? fill_wide : fill_plain; }
+
+errno_t memset_s(void *dest, size_t destMax, int c, size_t count) __attribute__((ifunc("resolve_memset_s")));
 
 errno_t memset_sOptAsm(void *dest, size_t destMax, int c, size_t count) {
   return memset_s(dest, destMax, c, count);
