@@ -6,7 +6,7 @@
 #include <stdint.h>
 #include <string.h>
 
-namespace boundc {
+namespace bsp::boundc {
 
 inline constexpr size_t kMaxSize = 0x7FFFFFFF;
 inline constexpr size_t kSmallCopy = 64;  // largest copy done by straight-line code
@@ -116,4 +116,4 @@ __attribute__((always_inline)) inline void fill_bytes(void *d, int c, size_t n) 
 // Length of s counted up to max characters.
 inline size_t bounded_length(const char *s, size_t max) { return strnlen(s, max); }
 
-}  // namespace boundc
+}  // namespace bsp::boundc

@@ -3,7 +3,7 @@
 
 #include "boundc/bound_internal.h"
 
-using namespace boundc;
+using namespace bsp::boundc;
 
 extern "C" char *gets_s(char *buffer, size_t numberOfElements) {
   if (buffer == nullptr || !size_ok(numberOfElements)) return nullptr;

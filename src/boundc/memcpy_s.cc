@@ -1,7 +1,7 @@
 // Bounded copies: memcpy_s and its entry variants, memmove_s.
 #include "boundc/bound_internal.h"
 
-namespace boundc {
+namespace bsp::boundc {
 namespace {
 
 // Every check in order; reached when the fast path declines.
@@ -46,9 +46,9 @@ BOUNDC_WIDE errno_t copy_wide(void *dest, size_t destMax, const void *src, size_
 }
 
 }  // namespace
-}  // namespace boundc
+}  // namespace bsp::boundc
 
-using namespace boundc;
+using namespace bsp::boundc;
 
 extern "C" {
 

@@ -1,7 +1,7 @@
 // Bounded fills: memset_s and its entry variants.
 #include "boundc/bound_internal.h"
 
-namespace boundc {
+namespace bsp::boundc {
 namespace {
 
 errno_t fill_checked(void *dest, size_t destMax, int c, size_t count) {
@@ -32,9 +32,9 @@ BOUNDC_WIDE errno_t fill_wide(void *dest, size_t destMax, int c, size_t count) {
 }
 
 }  // namespace
-}  // namespace boundc
+}  // namespace bsp::boundc
 
-using namespace boundc;
+using namespace bsp::boundc;
 
 extern "C" {
 

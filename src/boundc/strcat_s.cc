@@ -1,7 +1,7 @@
 // Bounded concatenations: strcat_s and strncat_s share one check sequence.
 #include "boundc/bound_internal.h"
 
-using namespace boundc;
+using namespace bsp::boundc;
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Bounded string copies: strcpy_s, strncpy_s and their full-check paths.
 #include "boundc/bound_internal.h"
 
-using namespace boundc;
+using namespace bsp::boundc;
 
 namespace {
 
