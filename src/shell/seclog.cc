@@ -125,7 +125,7 @@ void Test_SecJudge(void) {
   char buf[20];
   errno_t ret = memset_s(buf, 10, 0, 20);
   DRV_SecJudge(ret, const_cast<char *>("memset_s"), const_cast<char *>(kSourceFile), __LINE__);
-  int len = sprintf_s(buf, sizeof buf, "%s", "test");
+  int len = sprintf_s(buf, sizeof buf, "test");
   DRV_SecJudge(len, const_cast<char *>("sprintf_s"), const_cast<char *>(kSourceFile), __LINE__);
 }
 
