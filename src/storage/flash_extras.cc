@@ -84,7 +84,11 @@ BSP_API uint32_t FLASH_InitFlashModule(FlashInfoData *pFlashCfg) {
     table[i].u32FlashBlockSize = gMtd_Info.u32EraseSize;
     table[i].u32FlashType = gMtd_Info.enFlashType;
   }
-  // An earlier table stays allocated: a concurrent reader may still be copying from it.
+  // The table replaced now stays allocated until the next replacement: a concurrent reader may
+  // still be copying from it.
+  static FlashInfoData *retired = nullptr;
+  BSP_free(retired);
+  retired = g_pFlashCfg;
   g_u32FlashNum = 0;
   g_pFlashCfg = table;
   g_u32FlashNum = count;

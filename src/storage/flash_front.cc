@@ -177,7 +177,8 @@ BSP_API uint32_t FLASH_InitFlashDrv(void) {
   gMtd_Info.enFlashType = FLASH_INVALID;
   gMtd_Info.pPartitionHead = nullptr;
   gMtd_Info.pPartitionTail = nullptr;
-  if (flavor::lock_create(&gMtd_Info.u32PthreadMutex) != 0) {
+  // A second start keeps the lock: a new one would let a thread in beside a holder of the old.
+  if (gMtd_Info.u32PthreadMutex == nullptr && flavor::lock_create(&gMtd_Info.u32PthreadMutex) != 0) {
     flavor::message("\n flash api pthread mutex  init error ! \n");
     return flavor::kFail;
   }

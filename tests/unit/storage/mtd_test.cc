@@ -2,6 +2,8 @@
 // builds share, fed from fixture files.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <string>
 #include <vector>
 
@@ -22,6 +24,16 @@ std::vector<Part> parts(const MTD_INFORMATION &info) {
   std::vector<Part> out;
   for (auto *p = info.pPartitionHead; p != nullptr; p = p->pNext) out.push_back({p->pName, p->u64Offset, p->u64Size});
   return out;
+}
+
+// The test owns the descriptions it makes (the front's own one lives as long as the process).
+void release(MTD_INFORMATION &info) {
+  for (auto *p = info.pPartitionHead; p != nullptr;) {
+    auto *next = p->pNext;
+    free(p);
+    p = next;
+  }
+  info = {};
 }
 
 MTD_INFORMATION parse(const std::string &text) {
@@ -47,6 +59,7 @@ TEST(MtdList, HeadingIsSkippedAndPartitionsLieEndToEnd) {
   EXPECT_EQ(FLASH_NAND, info.enFlashType);
   EXPECT_EQ(0x10000u, g_u32MtdEraseSize[0]);
   EXPECT_EQ(0x20000u, g_u32MtdEraseSize[1]);
+  release(info);
 }
 
 TEST(MtdList, EraseTableHoldsNumbersBelow32Only) {
@@ -59,6 +72,7 @@ TEST(MtdList, EraseTableHoldsNumbersBelow32Only) {
   EXPECT_EQ(0x800u, g_u32MtdEraseSize[31]);
   for (uint32_t i = 0; i < 31; ++i) EXPECT_EQ(0u, g_u32MtdEraseSize[i]) << i;
   EXPECT_EQ(0x400u, info.u32EraseSize);
+  release(info);
 }
 
 TEST(MtdList, LinesThatDoNotScanAreSkipped) {
@@ -72,6 +86,7 @@ TEST(MtdList, LinesThatDoNotScanAreSkipped) {
   EXPECT_EQ("/dev/mtd5", parts(info)[0].name);
   EXPECT_EQ(0x4000u, info.u64TotalSize);
   EXPECT_EQ(0x100u, info.u32EraseSize);
+  release(info);
 }
 
 TEST(MtdList, EmptyListGivesNoEraseSize) {
@@ -91,6 +106,7 @@ TEST(MtdList, AppendsAtTheTail) {
   ASSERT_EQ(2u, parts(info).size());
   EXPECT_EQ(0x1000u, parts(info)[1].offset);
   EXPECT_EQ(0x2000u, info.u64TotalSize);
+  release(info);
 }
 
 }  // namespace
