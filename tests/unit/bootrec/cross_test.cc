@@ -71,6 +71,32 @@ TEST_F(CrossBuild, LibraryReadsWhatTheLoaderRewrote) {
   EXPECT_STREQ(w.stLoadStateWordCur.acPktFileName, "flash:/new.cc");
 }
 
+// Fields only the host interprets pass through the loader's rewrites and the host's choice.
+TEST_F(CrossBuild, CarriedFieldsSurviveBothBuildsRewrites) {
+  std::vector<uint8_t> rec = default_record_bytes();
+  for (size_t set : {6u, 845u}) {
+    for (size_t i = set + 66; i < set + 839; ++i) rec[i] = static_cast<uint8_t>(i * 7 + 1);
+  }
+  for (size_t i = 1685; i < rec.size(); ++i) rec[i] = static_cast<uint8_t>(i * 11 + 3);
+  auto carried = [](const std::vector<uint8_t> &b) {
+    if (b.size() != 2263) return std::string("(no record)");
+    return hex(std::vector<uint8_t>(b.begin() + 6 + 66, b.begin() + 845)) + "|" +
+           hex(std::vector<uint8_t>(b.begin() + 845 + 66, b.begin() + 1684)) + "|" +
+           hex(std::vector<uint8_t>(b.begin() + 1685, b.end()));
+  };
+  ASSERT_EQ(run_tool(Build::Library, {"raw", hex(rec)}).status, 0);
+  const std::vector<std::pair<Build, std::vector<std::string>>> steps = {
+      {Build::Loader, {"rollback"}},        {Build::Library, {"choose", "flash:/a.cc"}},
+      {Build::Loader, {"found", "flash:/b.cc"}}, {Build::Loader, {"rollback"}},
+      {Build::Library, {"choose", "flash:/c.cc"}}};
+  for (const auto &[build, args] : steps) {
+    ASSERT_EQ(run_tool(build, args).status, 0) << args[0];
+    for (Build reader : {Build::Library, Build::Loader}) {
+      EXPECT_EQ(carried(parse_get(run_tool(reader, {"get"}).out).bytes), carried(rec)) << "after " << args[0];
+    }
+  }
+}
+
 // Whatever one build stores, the other reads back byte for byte, the checksum unchecked.
 TEST_F(CrossBuild, RawRecordsReadTheSameInBothBuilds) {
   std::vector<uint8_t> rec = default_record_bytes();
