@@ -8,6 +8,9 @@ namespace bsp::boundc {
 
 struct ArgList {
   va_list ap;
+  // Filled by the caller's va_start: a variadic entry point starts its list in place, which
+  // also spares a copy read back right after va_start's stores.
+  ArgList() = default;
   explicit ArgList(va_list from) { va_copy(ap, from); }
   ~ArgList() { va_end(ap); }
   ArgList(const ArgList &) = delete;

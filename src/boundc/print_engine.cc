@@ -66,7 +66,10 @@ char *power2_digits(char *end, uint64_t v, unsigned shift, bool upper) {
 void emit_padded(Writer &out, const Conversion &conv, const char *prefix, size_t prefix_len,
                  const char *body, size_t body_len, bool zero_pad) {
   long long pad = static_cast<long long>(conv.width) - static_cast<long long>(prefix_len + body_len);
-  if (conv.flags & kLeft) {
+  if (pad <= 0) {
+    if (prefix_len != 0) out.write(prefix, prefix_len);
+    out.write(body, body_len);
+  } else if (conv.flags & kLeft) {
     out.write(prefix, prefix_len);
     out.write(body, body_len);
     out.fill(' ', pad);
@@ -264,6 +267,15 @@ bool emit_float(Writer &out, const Conversion &conv, ArgList &args) {
   return ok;
 }
 
+// End of the ordinary text at p: the next '%' or the NUL. Most runs are a few characters,
+// cheaper to walk than to hand to the library; longer runs go to it and are copied in a block.
+const char *literal_end(const char *p) {
+  for (int i = 0; i < 12; ++i) {
+    if (p[i] == '%' || p[i] == '\0') return p + i;
+  }
+  return strchrnul(p + 12, '%');
+}
+
 bool convert(Writer &out, const Conversion &conv, ArgList &args) {
   switch (conv.type) {
     case 'd':
@@ -311,7 +323,7 @@ int format(char *dest, size_t room, const char *fmt, ArgList &args, OnOverflow m
   Writer out(dest, static_cast<int>(room - 1));
   const char *p = fmt;
   for (;;) {
-    const char *run = strchrnul(p, '%');
+    const char *run = literal_end(p);
     if (run != p) out.write(p, static_cast<size_t>(run - p));
     if (*run == '\0') break;
     p = run + 1;

@@ -31,12 +31,13 @@ class Writer {
       overflowed_ = true;
     }
     // Short runs are cheaper byte by byte than through a call.
+    char *to = stream_.cur;  // a local cursor: stores through char* would reload a member
     if (fits > 11) {
-      memcpy(stream_.cur, text, fits);
-      stream_.cur += fits;
+      memcpy(to, text, fits);
     } else {
-      for (size_t i = 0; i < fits; ++i) *stream_.cur++ = text[i];
+      for (size_t i = 0; i < fits; ++i) to[i] = text[i];
     }
+    stream_.cur = to + fits;
     stream_.count -= static_cast<int>(fits);
   }
 
@@ -47,12 +48,13 @@ class Writer {
       fits = stream_.count;
       overflowed_ = true;
     }
+    char *to = stream_.cur;
     if (fits > 11) {
-      memset(stream_.cur, c, static_cast<size_t>(fits));
-      stream_.cur += fits;
+      memset(to, c, static_cast<size_t>(fits));
     } else {
-      for (long long i = 0; i < fits; ++i) *stream_.cur++ = c;
+      for (long long i = 0; i < fits; ++i) to[i] = c;
     }
+    stream_.cur = to + fits;
     stream_.count -= static_cast<int>(fits);
   }
 

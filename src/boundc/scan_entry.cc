@@ -24,13 +24,43 @@ SecFileStream file_stream(unsigned flag, FILE *pf, char *base) {
   return s;
 }
 
-int scan_file(FILE *pf, unsigned flag, const char *format, va_list ap) {
+int scan_with(SecFileStream &stream, const char *format, ArgList &args) {
+  scan::Source in(stream);
+  int r = scan::scan(in, format, args);
+  return r < 0 ? -1 : r;
+}
+
+int scan_file(FILE *pf, unsigned flag, const char *format, ArgList &args) {
   char block[scan::kFileBlock + 1];
   SecFileStream s = file_stream(flag, pf, block);
   flockfile(pf);
-  int r = SecInputS(&s, format, ap);
+  int r = scan_with(s, format, args);
   funlockfile(pf);
-  return r < 0 ? -1 : r;
+  return r;
+}
+
+int scan_string(const char *buffer, const char *format, ArgList &args) {
+  if (buffer == nullptr || format == nullptr) return -1;
+  size_t len = strnlen(buffer, kMaxBuffer + 1);
+  if (len == 0 || len > kMaxBuffer) {
+    SecClearDestBuf(buffer, format, args.ap);
+    return -1;
+  }
+  SecFileStream s = file_stream(SECUREC_FROM_STRING, nullptr, nullptr);
+  s.cur = buffer;
+  s.count = static_cast<int>(len);
+  return scan_with(s, format, args);
+}
+
+int scan_stdin(const char *format, ArgList &args) {
+  if (format == nullptr || stdin == nullptr) return -1;
+  return scan_file(stdin, SECUREC_FROM_STDIN, format, args);
+}
+
+int scan_stream(FILE *stream, const char *format, ArgList &args) {
+  if (stream == nullptr || format == nullptr) return -1;
+  if (stream == stdin) return scan_stdin(format, args);
+  return scan_file(stream, SECUREC_FROM_FILE, format, args);
 }
 
 }  // namespace
@@ -82,52 +112,36 @@ void SecClearDestBuf(const char *buffer, const char *format, va_list argList) {
 }
 
 int vsscanf_s(const char *buffer, const char *format, va_list argList) {
-  if (buffer == nullptr || format == nullptr) return -1;
-  size_t len = strnlen(buffer, kMaxBuffer + 1);
-  if (len == 0 || len > kMaxBuffer) {
-    SecClearDestBuf(buffer, format, argList);
-    return -1;
-  }
-  SecFileStream s = file_stream(SECUREC_FROM_STRING, nullptr, nullptr);
-  s.cur = buffer;
-  s.count = static_cast<int>(len);
-  int r = SecInputS(&s, format, argList);
-  return r < 0 ? -1 : r;
+  ArgList args(argList);
+  return scan_string(buffer, format, args);
 }
 
 int sscanf_s(const char *buffer, const char *format, ...) {
-  va_list ap;
-  va_start(ap, format);
-  int r = vsscanf_s(buffer, format, ap);
-  va_end(ap);
-  return r;
+  ArgList args;
+  va_start(args.ap, format);
+  return scan_string(buffer, format, args);
 }
 
 int vscanf_s(const char *format, va_list argList) {
-  if (format == nullptr || stdin == nullptr) return -1;
-  return scan_file(stdin, SECUREC_FROM_STDIN, format, argList);
+  ArgList args(argList);
+  return scan_stdin(format, args);
 }
 
 int scanf_s(const char *format, ...) {
-  va_list ap;
-  va_start(ap, format);
-  int r = vscanf_s(format, ap);
-  va_end(ap);
-  return r;
+  ArgList args;
+  va_start(args.ap, format);
+  return scan_stdin(format, args);
 }
 
 int vfscanf_s(FILE *stream, const char *format, va_list argList) {
-  if (stream == nullptr || format == nullptr) return -1;
-  if (stream == stdin) return vscanf_s(format, argList);
-  return scan_file(stream, SECUREC_FROM_FILE, format, argList);
+  ArgList args(argList);
+  return scan_stream(stream, format, args);
 }
 
 int fscanf_s(FILE *stream, const char *format, ...) {
-  va_list ap;
-  va_start(ap, format);
-  int r = vfscanf_s(stream, format, ap);
-  va_end(ap);
-  return r;
+  ArgList args;
+  va_start(args.ap, format);
+  return scan_stream(stream, format, args);
 }
 
 }  // extern "C"
