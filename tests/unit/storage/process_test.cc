@@ -1,6 +1,7 @@
 // Storage across processes: restart, power loss at every point of a commit, concurrent and
 // stale writers, and the library and loader builds sharing one flash emulation file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -75,6 +76,30 @@ TEST_F(StorageProcesses, RootCreatesTheFileAndAnotherProcessSeesItsPieces) {
   std::string seen = dump();
   EXPECT_NE(std::string::npos, seen.find("@@piece kept 32 rc=0 616372"));
   EXPECT_EQ(seen, dump(kLoaderProbe));
+}
+
+// The roots themselves, through the reference host: the first creates the flash emulation file
+// and comes up on an empty file system; later roots keep what other processes wrote.
+TEST_F(StorageProcesses, RootsCreateTheFlashFileAndKeepItsPieces) {
+  bsp::test::sh("rm -rf /mnt/misc");
+  bsp::test::ProcessResult first = bsp::test::run_process({bsp::test::bsp_shell_path(), "--process", "monitor"});
+  const std::string file = bsp::test::read_file(kFlashFile);
+  ASSERT_EQ(kFlashSize, file.size());
+  struct stat st;
+  ASSERT_EQ(0, stat(kFlashFile, &st));
+  EXPECT_EQ(0600u, st.st_mode & 0777);
+  EXPECT_EQ(std::string(kMain, '\0'), file.substr(0, kMain));
+  EXPECT_EQ(std::string(kFlashSize - kSpare - kArea, '\0'), file.substr(kSpare + kArea));
+  for (uint32_t base : {kMain, kSpare}) EXPECT_EQ(0x59A2D6CFu, le32(file, base));
+  EXPECT_NE(std::string::npos, first.out.find("\r\n FLASH_CreateFlashFile /mnt/misc/flashfile\r\n"));
+  EXPECT_EQ("@@init rc=0\n@@count 0\n", dump());
+
+  ASSERT_EQ(0, probe(kLibProbe, {"init", "write", "survivor", "S"}).status);
+  for (const char *kind : {"main", "lum", "monitor"}) {
+    bsp::test::ProcessResult again = bsp::test::run_process({bsp::test::bsp_shell_path(), "--process", kind});
+    EXPECT_EQ(std::string::npos, again.out.find("BSP_VfsPieceCheck")) << kind;
+  }
+  EXPECT_NE(std::string::npos, dump().find("@@piece survivor 32 rc=0 53")) << dump();
 }
 
 TEST_F(StorageProcesses, PowerLossAtAnyPointOfACommitKeepsBeforeOrAfter) {
