@@ -91,6 +91,6 @@ show_board
 say "Starting the reference host: bsp-shell --boot-good ${shell_args[*]}"
 "$BSP_SHELL" --boot-good "${shell_args[@]}"
 rc=$?
-say "The host marked the boot good (exit status $rc)"
+say "The host marked the boot good; bsp-shell exit status $rc"
 show_board
 exit $rc

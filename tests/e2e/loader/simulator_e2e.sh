@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# The board simulator's run on a new board folder: from nothing to a mounted application
+# image, then a new package chosen through the host and the two-boot update.
+#   usage: simulator_e2e.sh BUILD_DIR [EMULATOR]
+set -u
+build=$1 emulator=${2:-}
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
+board=$(mktemp -d /tmp/bsp-sim-e2e.XXXXXX)
+trap 'rm -rf "$board"' EXIT
+fail=0
+check() { if eval "$2"; then echo "ok: $1"; else echo "FAIL: $1"; fail=1; fi; }
+
+simulate() {
+  echo "BOOT_IMAGE=/boot_A/bzImage" > "$board/cmdline"
+  "$top/tools/sandbox/bsp-sandbox" --board "$board" --cmdline "$board/cmdline" --record "$board/reboot.log" -- \
+    env BOOTLOADER="$build/src/loader/bootloader" MKPKG="$build/tools/board-sim/bsp-mkpkg" \
+        BSP_SHELL="$build/tools/bsp-shell/bsp-shell" BSP_CHOOSE="$build/tools/board-sim/bsp-choose" \
+        BSP_LIBRARY="$build/src/libbsp.so" BOARD_CMDLINE="$board/cmdline" EMULATOR="$emulator" \
+    bash "$top/tools/board-sim/simulate-board.sh" "$@" < /dev/null 2>&1
+}
+
+out=$(simulate -- -c "bsp show pieces")
+rc=$?
+echo "$out" | sed 's/^/  /'
+check "first run succeeds" '[ $rc = 0 ]'
+check "a new board is laid out and v1 installed" '[[ $out == *"New board"* && $out == *"Installing software v1"* ]]'
+check "v1 application mounted after one boot" '[[ $out == *"Application image mounted at /mnt/squash: router application v1"* ]]'
+check "the host ran and marked the boot good" '[[ $out == *"The host marked the boot good; bsp-shell exit status 0"* ]] && [[ ${out##*The host marked} == *"boot attempts counted: 0"* ]]'
+check "the board persists" '[ -f "$board/mnt/flash/zq.cc" ] && [ -f "$board/mnt/misc/flashfile" ] && [ -f "$board/boot/boot_B/rootfs.gz.efs" ]'
+
+out=$(simulate --new v2)
+rc=$?
+echo "$out" | sed 's/^/  /'
+check "second run succeeds" '[ $rc = 0 ]'
+check "the board is reused" '[[ $out == *"Reusing the board"* ]]'
+check "the host chose the new package" '[[ $out == *"BSP_SaveBootFileName(\"flash:/v2.cc\") = 0"* ]]'
+check "boot 1 updates B and asks for a reboot" '[[ $out == *"Update rootfs.gz !!!"* && $out == *"The loader asked for a reboot"* ]]'
+check "boot 2 runs from B and mounts v2" '[[ $out == *"Boot 2: GRUB starts subarea B"* && $out == *"router application v2"* ]]'
+check "both subareas hold v2" 'cmp -s "$board/boot/boot_A/rootfs.gz" "$board/boot/boot_B/rootfs.gz" && head -n 1 "$board/boot/boot_A/rootfs.gz" | grep -qx "rootfs v2"'
+[ $fail = 0 ] && echo "simulator: all checks passed"
+exit $fail
