@@ -113,6 +113,12 @@ __attribute__((always_inline)) inline void fill_bytes(void *d, int c, size_t n) 
     memset(d, c, n);
 }
 
+// The two builds of memcpy_s and memset_s behind their load-time choice.
+errno_t copy_plain(void *dest, size_t destMax, const void *src, size_t count);
+BOUNDC_WIDE errno_t copy_wide(void *dest, size_t destMax, const void *src, size_t count);
+errno_t fill_plain(void *dest, size_t destMax, int c, size_t count);
+BOUNDC_WIDE errno_t fill_wide(void *dest, size_t destMax, int c, size_t count);
+
 // Length of s counted up to max characters.
 inline size_t bounded_length(const char *s, size_t max) { return strnlen(s, max); }
 

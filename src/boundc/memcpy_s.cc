@@ -37,6 +37,8 @@ __attribute__((always_inline)) inline errno_t copy(void *dest, size_t destMax, c
   return copy_checked(dest, destMax, src, count);
 }
 
+}  // namespace
+
 errno_t copy_plain(void *dest, size_t destMax, const void *src, size_t count) {
   return copy(dest, destMax, src, count);
 }
@@ -45,7 +47,6 @@ BOUNDC_WIDE errno_t copy_wide(void *dest, size_t destMax, const void *src, size_
   return copy(dest, destMax, src, count);
 }
 
-}  // namespace
 }  // namespace bsp::boundc
 
 using namespace bsp::boundc;

@@ -25,13 +25,14 @@ __attribute__((always_inline)) inline errno_t fill(void *dest, size_t destMax, i
   return fill_checked(dest, destMax, c, count);
 }
 
+}  // namespace
+
 errno_t fill_plain(void *dest, size_t destMax, int c, size_t count) { return fill(dest, destMax, c, count); }
 
 BOUNDC_WIDE errno_t fill_wide(void *dest, size_t destMax, int c, size_t count) {
   return fill(dest, destMax, c, count);
 }
 
-}  // namespace
 }  // namespace bsp::boundc
 
 using namespace bsp::boundc;
