@@ -34,10 +34,6 @@ inline bool ranges_meet(const void *a, const void *b, size_t n) {
   return (x > y ? x - y : y - x) < n;
 }
 
-// Copies n <= kSmallCopy bytes in straight-line code per size class: the head and the tail of
-// the range as two blocks of the class's width (they overlap when n is not a power of two).
-// Every load is done before the stores. x86's unaligned moves cost nothing extra, so one scheme
-// serves every alignment.
 typedef unsigned char Vec16 __attribute__((vector_size(16)));
 typedef unsigned char Vec32 __attribute__((vector_size(32)));
 
@@ -51,6 +47,10 @@ __attribute__((always_inline)) inline void copy_head_tail(unsigned char *d, cons
   __builtin_memcpy(d + n - sizeof(T), &tail, sizeof(T));
 }
 
+// Copies n <= kSmallCopy bytes in straight-line code per size class: the head and the tail of
+// the range as two blocks of the class's width (they overlap when n is not a power of two).
+// Every load is done before the stores. x86's unaligned moves cost nothing extra, so one scheme
+// serves every alignment.
 __attribute__((always_inline)) inline void small_copy(void *d, const void *s, size_t n) {
   const unsigned char *src = static_cast<const unsigned char *>(s);
   unsigned char *dst = static_cast<unsigned char *>(d);
