@@ -2,6 +2,7 @@
 #include <bsp/boundc.h>
 #include <gtest/gtest.h>
 #include <limits.h>
+#include <locale.h>
 #include <stdint.h>
 #include <string.h>
 #include <wchar.h>
@@ -392,6 +393,74 @@ TEST(PrintFormat, FloatingTruncationAndLimits) {
   EXPECT_EQ(snprintf_truncated_s(small, sizeof small, "%.214743389Lf", 1.0L), -1);
   EXPECT_EQ(snprintf_truncated_s(small, sizeof small, "%1000000f", 1.0), 5);
   EXPECT_STREQ(small, "     ");
+}
+
+}  // namespace
+
+namespace {
+
+// ---- the v-forms take the same paths as their variadic forms ----
+
+int v_sprintf(char *d, size_t n, const char *f, ...) {
+  va_list ap;
+  va_start(ap, f);
+  int r = vsprintf_s(d, n, f, ap);
+  va_end(ap);
+  return r;
+}
+int v_snprintf(char *d, size_t n, size_t c, const char *f, ...) {
+  va_list ap;
+  va_start(ap, f);
+  int r = vsnprintf_s(d, n, c, f, ap);
+  va_end(ap);
+  return r;
+}
+int v_truncated(char *d, size_t n, const char *f, ...) {
+  va_list ap;
+  va_start(ap, f);
+  int r = vsnprintf_truncated_s(d, n, f, ap);
+  va_end(ap);
+  return r;
+}
+
+TEST(PrintEntry, VariadicAndListFormsAgree) {
+  char a[8], b[8];
+  EXPECT_EQ(v_sprintf(a, 8, "%d-%s", 12, "ab"), 5);
+  EXPECT_STREQ(a, "12-ab");
+  EXPECT_EQ(v_sprintf(a, 4, "%d-%s", 12, "ab"), -1);
+  EXPECT_STREQ(a, "");
+  EXPECT_EQ(v_snprintf(a, 8, 3, "%d-%s", 12, "ab"), -1);
+  EXPECT_EQ(snprintf_s(b, 8, 3, "%d-%s", 12, "ab"), -1);
+  EXPECT_STREQ(a, "12-");
+  EXPECT_STREQ(b, "12-");
+  EXPECT_EQ(v_snprintf(a, 8, 0x7FFFFFFF, "x"), -1);
+  EXPECT_EQ(v_truncated(a, 4, "%d-%s", 12, "ab"), 3);
+  EXPECT_EQ(snprintf_truncated_s(b, 4, "%d-%s", 12, "ab"), 3);
+  EXPECT_STREQ(a, "12-");
+  EXPECT_STREQ(b, "12-");
+  EXPECT_EQ(v_truncated(nullptr, 4, "x"), -1);
+  EXPECT_EQ(v_truncated(a, 4, "%a", 1.0), -1);
+}
+
+// ---- multibyte text in a UTF-8 locale ----
+
+class Utf8Locale : public testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = setlocale(LC_ALL, nullptr);
+    if (setlocale(LC_ALL, "C.UTF-8") == nullptr) GTEST_SKIP() << "no C.UTF-8 locale";
+  }
+  void TearDown() override { setlocale(LC_ALL, saved_.c_str()); }
+  std::string saved_;
+};
+
+TEST_F(Utf8Locale, WideTextBecomesMultibyte) {
+  EXPECT_EQ(fmt("%lc", static_cast<wint_t>(0x20AC)), "\xE2\x82\xAC");
+  EXPECT_EQ(fmt("%ls", L"a\u00E9"), "a\xC3\xA9");
+  EXPECT_EQ(fmt("%.3ls|", L"a\u00E9z"), "a\xC3\xA9|");
+  EXPECT_EQ(fmt("%.2ls|", L"a\u00E9z"), "a|");  // never half a character
+  EXPECT_EQ(fmt("%5ls|", L"\u00E9"), "   \xC3\xA9|");
+  EXPECT_EQ(fmt("%lc", static_cast<wint_t>(0xD800)), "<fail>");
 }
 
 }  // namespace

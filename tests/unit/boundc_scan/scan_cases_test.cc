@@ -2,6 +2,7 @@
 #include <bsp/boundc.h>
 #include <gtest/gtest.h>
 #include <limits.h>
+#include <locale.h>
 #include <math.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -424,6 +425,117 @@ TEST(ScanFile, StandardInput) {
   auto r = bsp::test::run_process({BOUNDC_SCAN_PROBE}, "41 word\n  17 tail");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "scanf_s=2 41 word|fscanf_s=1 17|rest= tail\n");
+}
+
+}  // namespace
+
+namespace {
+
+int v_sscanf(const char *b, const char *f, ...) {
+  va_list ap;
+  va_start(ap, f);
+  int r = vsscanf_s(b, f, ap);
+  va_end(ap);
+  return r;
+}
+int v_fscanf(FILE *s, const char *f, ...) {
+  va_list ap;
+  va_start(ap, f);
+  int r = vfscanf_s(s, f, ap);
+  va_end(ap);
+  return r;
+}
+void clear_dest(const char *b, const char *f, ...) {
+  va_list ap;
+  va_start(ap, f);
+  SecClearDestBuf(b, f, ap);
+  va_end(ap);
+}
+int engine(SecFileStream *s, const char *f, ...) {
+  va_list ap;
+  va_start(ap, f);
+  int r = SecInputS(s, f, ap);
+  va_end(ap);
+  return r;
+}
+
+TEST(ScanEntry, ListFormsAndTheEngine) {
+  int a = 0;
+  char w[8];
+  EXPECT_EQ(v_sscanf("7 xy", "%d %s", &a, w, 8u), 2);
+  EXPECT_EQ(a, 7);
+  EXPECT_STREQ(w, "xy");
+  memset(w, '#', sizeof w);
+  EXPECT_EQ(v_sscanf("", "%s", w, 8u), -1);
+  EXPECT_EQ(w[0], '\0');
+  TempFile t("\xEF\xBB\xBF" "5");
+  EXPECT_EQ(v_fscanf(t.f, "%d", &a), 1);
+  EXPECT_EQ(a, 5);
+
+  const char text[] = "42 rest";
+  SecFileStream s{};
+  s.flag = SECUREC_FROM_STRING;
+  s.cur = text;
+  s.count = 7;
+  s.oriFilePos = -1;
+  EXPECT_EQ(engine(&s, "%d", &a), 1);
+  EXPECT_EQ(a, 42);
+  EXPECT_EQ(s.cur, text + 2);  // the record tells what was consumed
+}
+
+TEST(ScanEntry, ClearDestBufRules) {
+  struct Case {
+    const char *buffer;
+    const char *format;
+    bool emptied;
+  } cases[] = {
+      {"", "%s", true},      {"", "%c", true},         {"", "%[x]", true},  {"x", "%s", true},
+      {"x", "%c", false},    {"x", "%[x]", false},     {"", "%*s", false},  {"", "%d", false},
+      {"", "%%%s", true},    {"", "abc %12s", true},   {"", "%I64s", true},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::string("[") + c.buffer + "] " + c.format);
+    char d[4] = {'#', '#', '#', '#'};
+    clear_dest(c.buffer, c.format, d, 4u);
+    EXPECT_EQ(d[0] == '\0', c.emptied);
+    EXPECT_EQ(d[1], '#');
+  }
+  char d[2] = {'#', '#'};
+  clear_dest("", "%s", d, 0u);
+  EXPECT_EQ(d[0], '#');
+  clear_dest("", "%s", static_cast<char *>(nullptr), 4u);  // no crash
+  clear_dest(nullptr, "%s", d, 4u);
+  EXPECT_EQ(d[0], '#');
+}
+
+TEST(ScanFormat, WideSets) {
+  wchar_t w[8];
+  EXPECT_EQ(sscanf_s("abcxyz", "%l[a-c]", w, 8u), 1);
+  EXPECT_EQ(std::wstring(w), L"abc");
+  EXPECT_EQ(sscanf_s("abcdefghij", "%l[a-j]", w, 8u), 0);
+  EXPECT_EQ(w[0], L'\0');
+}
+
+class ScanUtf8 : public testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = setlocale(LC_ALL, nullptr);
+    if (setlocale(LC_ALL, "C.UTF-8") == nullptr) GTEST_SKIP() << "no C.UTF-8 locale";
+  }
+  void TearDown() override { setlocale(LC_ALL, saved_.c_str()); }
+  std::string saved_;
+};
+
+TEST_F(ScanUtf8, MultibyteInputIntoWideDestinations) {
+  wchar_t w[4];
+  EXPECT_EQ(sscanf_s("a\xC3\xA9 z", "%ls", w, 4u), 1);
+  EXPECT_EQ(std::wstring(w), L"a\u00E9");
+  EXPECT_EQ(sscanf_s("\xE2\x82\xAC", "%lc", w, 1u), 1);
+  EXPECT_EQ(w[0], L'\u20AC');
+  // Three characters and the NUL fill four places; four characters do not fit.
+  EXPECT_EQ(sscanf_s("\xC3\xA9\xC3\xA9\xC3\xA9", "%ls", w, 4u), 1);
+  EXPECT_EQ(sscanf_s("\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", "%ls", w, 4u), 0);
+  EXPECT_EQ(w[0], L'\0');
 }
 
 }  // namespace
