@@ -54,7 +54,7 @@ if [ -n "$new" ]; then
   say "Building startup package $new as /mnt/flash/$new.cc (kernel, root file system, squashfs application image)"
   board_make_package "/mnt/flash/$new.cc" "$new" || exit 1
   say "The host chooses flash:/$new.cc for the next boot (BSP_SaveBootFileName)"
-  "$BSP_CHOOSE" "flash:/$new.cc" 2>&1 | tr -d '\r' | grep -v '^[[:space:]]*$' | sed 's/^/   | /'
+  ${EMULATOR:-} "$BSP_CHOOSE" "flash:/$new.cc" 2>&1 | tr -d '\r' | grep -v '^[[:space:]]*$' | sed 's/^/   | /'
   [ "${PIPESTATUS[0]}" = 0 ] || { say "The host could not choose the package"; exit 1; }
 fi
 
@@ -89,7 +89,7 @@ done
 
 show_board
 say "Starting the reference host: bsp-shell --boot-good ${shell_args[*]}"
-"$BSP_SHELL" --boot-good "${shell_args[@]}"
+${EMULATOR:-} "$BSP_SHELL" --boot-good "${shell_args[@]}"
 rc=$?
 say "The host marked the boot good; bsp-shell exit status $rc"
 show_board
