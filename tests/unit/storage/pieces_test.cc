@@ -275,6 +275,25 @@ TEST_F(Pieces, OtherVersionsOfTheFormatAreAccepted) {
   EXPECT_EQ("PFS9.9", std::string(ram(16, 7).c_str()));
 }
 
+// Areas too small for the header and descriptor table are refused; an image made for another
+// size is never used with the new one.
+TEST_F(Pieces, AreaSizesThatCannotHoldTheTablesAreRefused) {
+  ASSERT_EQ(0u, write("sized", 0, "s"));
+  for (unsigned long total : {0ul, 2ul * (kContent - 32)}) {
+    SCOPED_TRACE(total);
+    BSP_VfsPiecesConfig(kMain, total);
+    uint32_t rc = 0;
+    capture([&] { rc = BSP_VfsPiecesInit(); });
+    EXPECT_EQ(kFail, rc);
+    EXPECT_EQ(code(kNull), read("sized", 0, 1));
+    EXPECT_EQ(code(kNull), write("sized", 0, "t"));
+    unsigned char buf[4];
+    EXPECT_EQ(code(kNull), BSP_VfsPiecesRead(buf, 16, 4));
+  }
+  start_storage();
+  EXPECT_EQ("s", piece("sized", 1));
+}
+
 TEST_F(Pieces, ForcedInitFormatsAndCommits) {
   ASSERT_EQ(0u, write("wiped", 0, "w"));
   EXPECT_EQ(0u, BSP_VfsPiecesFileInit(1));

@@ -190,6 +190,37 @@ TEST_F(StorageProcesses, AProcessStartedEarlierKeepsWhatAnotherCommitted) {
   }
 }
 
+// Changes a process has not committed yet (a fresh format, a delete without commit) are kept
+// when another process committed in the meantime, and so are the other's pieces.
+TEST_F(StorageProcesses, UncommittedChangesMergeWithAnotherProcessCommit) {
+  // early: init, `first`, then lets late run its commands to the end, then `then`.
+  auto race = [](const std::vector<std::string> &first, const std::vector<std::string> &early,
+                 const std::vector<std::string> &late) {
+    bsp::test::sh("rm -f /mnt/ready /mnt/go");
+    std::vector<std::string> e{"init"}, l{"wait", "/mnt/ready", "init"};
+    e.insert(e.end(), first.begin(), first.end());
+    e.insert(e.end(), {"signal", "/mnt/ready", "wait", "/mnt/go"});
+    e.insert(e.end(), early.begin(), early.end());
+    l.insert(l.end(), late.begin(), late.end());
+    l.insert(l.end(), {"signal", "/mnt/go"});
+    return bsp::test::sh(shell_command(kLibProbe, e) + " > /mnt/early.out & " + shell_command(kLoaderProbe, l) +
+                         " > /mnt/late.out; wait");
+  };
+  // Both start on a file of zeros: each has formatted its image in memory only.
+  ASSERT_EQ(0, race({}, {"write", "e", "E"}, {"write", "l", "L"}));
+  std::string seen = dump();
+  EXPECT_NE(std::string::npos, seen.find("@@piece e 32 rc=0 45")) << seen;
+  EXPECT_NE(std::string::npos, seen.find("@@piece l 32 rc=0 4c")) << seen;
+
+  ASSERT_EQ(0, race({"delete", "e", "0"}, {"write", "e2", "X"}, {"write", "l2", "M"}));
+  seen = dump();
+  EXPECT_EQ(std::string::npos, seen.find("@@piece e ")) << seen;
+  EXPECT_NE(std::string::npos, seen.find("@@piece e2 32 rc=0 58")) << seen;
+  EXPECT_NE(std::string::npos, seen.find("@@piece l 32 rc=0 4c")) << seen;
+  EXPECT_NE(std::string::npos, seen.find("@@piece l2 32 rc=0 4d")) << seen;
+  EXPECT_NE(std::string::npos, seen.find("@@count 3\n")) << seen;
+}
+
 TEST_F(StorageProcesses, LoaderAndLibraryShareTheRecords) {
   EXPECT_EQ("@@init rc=0\n@@write statemach.efs rc=0\n",
             results(probe(kLoaderProbe, {"init", "write", "statemach.efs", "flash:/new.cc"})));
