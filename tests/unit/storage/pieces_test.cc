@@ -3,6 +3,7 @@
 #include <bsp/flash.h>
 #include <bsp/pieces.h>
 #include <gtest/gtest.h>
+#include <npth.h>
 #include <limits.h>
 #include <string.h>
 
@@ -428,6 +429,38 @@ TEST_F(Pieces, TracesFollowTheDebugSwitch) {
 }
 
 #ifndef STORAGE_TEST_LOADER
+struct Writer {
+  std::string prefix;
+  int failures = 0;
+};
+
+void *write_several(void *arg) {
+  auto *w = static_cast<Writer *>(arg);
+  for (int i = 0; i < 8; ++i) {
+    std::string name = w->prefix + std::to_string(i);
+    if (write(name, 0, name + "-data") != 0) ++w->failures;
+    std::string back;
+    if (read(name, 0, name.size() + 5, &back) != 0 || back != name + "-data") ++w->failures;
+  }
+  return nullptr;
+}
+
+// nPth threads of one process write and read at once: the pieces lock keeps every write.
+TEST_F(Pieces, ThreadsOfOneProcessShareTheImage) {
+  Writer writers[3] = {{"x"}, {"y"}, {"z"}};
+  npth_t threads[3];
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(0, npth_create(&threads[i], nullptr, write_several, &writers[i]));
+  for (npth_t t : threads) npth_join(t, nullptr);
+  for (const Writer &w : writers) EXPECT_EQ(0, w.failures) << w.prefix;
+  start_storage();
+  for (const char *prefix : {"x", "y", "z"}) {
+    for (int i = 0; i < 8; ++i) {
+      std::string name = prefix + std::to_string(i);
+      EXPECT_EQ(name + "-data", piece(name, name.size() + 5));
+    }
+  }
+}
+
 TEST_F(Pieces, Listings) {
   ASSERT_EQ(0u, write("alpha", 0, "a"));
   ASSERT_EQ(0u, write("beta", 0, std::string(40, 'b')));
