@@ -19,6 +19,11 @@ inline constexpr uint32_t kSubfileOffsetField = 119;
 inline constexpr uint32_t kEfsSize = 68;
 inline constexpr uint32_t kEfsCodeCrcField = 64;
 
+static_assert(kSubfileHeadsOffset == 636);
+static_assert(kSubfileNameSize <= kSubfileLengthField && kSubfileLengthField + 4 <= kSubfileOffsetField &&
+              kSubfileOffsetField + 4 <= kSubfileHeadSize);
+static_assert(kEfsCodeCrcField + 2 <= kEfsSize);
+
 inline uint16_t efs_code_crc(const uint8_t *efs) { return load_le16(efs + kEfsCodeCrcField); }
 
 }  // namespace bsp::loader

@@ -8,18 +8,21 @@
 #include <string>
 #include <vector>
 
+#include "loader/package.h"
+
 namespace bsp::pkg {
 
-inline constexpr uint32_t kHeadOffset = 384;
-inline constexpr uint32_t kHeadSize = 252;
-inline constexpr uint32_t kCountField = 215;
-inline constexpr uint32_t kSubHeadsOffset = kHeadOffset + kHeadSize;
-inline constexpr uint32_t kSubHeadSize = 132;
-inline constexpr uint32_t kNameSize = 114;
-inline constexpr uint32_t kLengthField = 114;
-inline constexpr uint32_t kOffsetField = 119;
-inline constexpr uint32_t kEfsSize = 68;
-inline constexpr uint32_t kCodeCrcField = 64;
+// The layout is the loader's own (src/loader/package.h), written here instead of read.
+inline constexpr uint32_t kHeadOffset = static_cast<uint32_t>(loader::kPackageHeadOffset);
+inline constexpr uint32_t kHeadSize = loader::kPackageHeadSize;
+inline constexpr uint32_t kCountField = loader::kSubfileCountField;
+inline constexpr uint32_t kSubHeadsOffset = static_cast<uint32_t>(loader::kSubfileHeadsOffset);
+inline constexpr uint32_t kSubHeadSize = loader::kSubfileHeadSize;
+inline constexpr uint32_t kNameSize = loader::kSubfileNameSize;
+inline constexpr uint32_t kLengthField = loader::kSubfileLengthField;
+inline constexpr uint32_t kOffsetField = loader::kSubfileOffsetField;
+inline constexpr uint32_t kEfsSize = loader::kEfsSize;
+inline constexpr uint32_t kCodeCrcField = loader::kEfsCodeCrcField;
 
 struct Subfile {
   std::string name;
