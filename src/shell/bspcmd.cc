@@ -2,6 +2,7 @@
 #include <bsp/board.h>
 #include <bsp/boundc.h>
 #include <bsp/diag.h>
+#include <bsp/loadstate.h>
 #include <bsp/osadapt.h>
 #include <bsp/pieces.h>
 #include <bsp/shell.h>
@@ -95,6 +96,20 @@ unsigned long pieces_test(PiecesOp op, unsigned long id, unsigned long offset, u
   return 0;
 }
 
+// Names are printed within their fields even where a record lacks the terminating zero.
+void print_startup_set(const LOAD_STATE_WORD_CORE_S &set) {
+  constexpr int kName = sizeof set.acPktFileName;
+  printf("\r\nValid Flag State       : %s", set.ucPktValidFlag == 0 ? "Invalid" : "Valid");
+  if (set.ucPktValidFlag == 1) {
+    printf("\r\nBoot File Name         : %.*s", kName, set.acPktFileName);
+    printf("\r\nConfig File Name       : %.*s", kName, set.acCfgFileName);
+    printf("\r\nLicense File Name      : %.*s", kName, set.acLicsFileName);
+    printf("\r\nPatch File Name        : %.*s", kName, set.acPatchFileName);
+    printf("\r\nVoice File Name        : %.*s", kName, set.acVoiceFileName);
+  }
+  puts("\r");
+}
+
 }  // namespace
 
 extern "C" {
@@ -153,6 +168,45 @@ BSP_API unsigned long BSPCMD_SoftInt_Trigger(unsigned long u32IntId, unsigned lo
   SOFTINT_Trigger(static_cast<uint32_t>(u32IntId), static_cast<uint32_t>(u32CoreId));
   printf("sotfint trigger u32IntId %d u32CoreId %d", static_cast<int>(u32IntId), static_cast<int>(u32CoreId));
   return 0;
+}
+
+BSP_API unsigned long BSPCMD_Show_LoadState(void) {
+  HeapBuffer record(sizeof(LOAD_STATE_WORD_S));
+  if (!record) {
+    printf("\r\nstartup info invalid");
+    return 1;
+  }
+  auto *word = reinterpret_cast<LOAD_STATE_WORD_S *>(record.get());
+  if (BSP_GetLoadStateWord(word) != 0) return 1;
+  bool first_is_current = word->ucCurDiskFlag == 0;
+  const LOAD_STATE_WORD_CORE_S &current = first_is_current ? word->stLoadStateWordCur : word->stLoadStateWordPre;
+  const LOAD_STATE_WORD_CORE_S &previous = first_is_current ? word->stLoadStateWordPre : word->stLoadStateWordCur;
+  printf("\r\n\r\n************** Current Startup info ****************");
+  print_startup_set(current);
+  printf("\r\n\r\n************** Pre Startup info ********************");
+  print_startup_set(previous);
+  return 0;
+}
+
+BSP_API unsigned long BSPCMD_Init_LoadState(void) {
+  HeapBuffer record(sizeof(LOAD_STATE_WORD_S));
+  if (!record) {
+    puts("Init LoadState Word fail\r");
+    return 1;
+  }
+  auto *word = reinterpret_cast<LOAD_STATE_WORD_S *>(record.get());
+  word->ulMagicWord = LOAD_STATE_WORD_MAGIC;
+  word->ucCurDiskFlag = 0;
+  word->stLoadStateWordCur.ucPktValidFlag = 1;
+  SHELL_JUDGE(strcpy_s(word->stLoadStateWordCur.acPktFileName, sizeof word->stLoadStateWordCur.acPktFileName,
+                       "flash:/zq.cc"),
+              "strcpy_s");
+  word->stLoadStateWordPre.ucPktValidFlag = 0;
+  if (BSP_SetLoadStateWord(word) != 0) {
+    puts("Init LoadState Word fail\r");
+    return 1;
+  }
+  return BSPCMD_Show_LoadState();
 }
 
 BSP_API unsigned long BSPCMD_PrintFile(signed char *pFileName) {
@@ -219,8 +273,7 @@ BSP_API unsigned long BSP_DbgNPrintf(unsigned char *pBuf, unsigned int u32Len) {
   return 0;
 }
 
-// The rows of the load state commands join when the load state word is in the library.
-constexpr int kBspCmdRows = 8;
+constexpr int kBspCmdRows = 10;
 
 BSP_API cmdline_t g_stBspCmd_Var[10] = {
     {text("bsp pieces write"), bsp::shell::handler<test_vfswrite>, text(""),
@@ -233,6 +286,10 @@ BSP_API cmdline_t g_stBspCmd_Var[10] = {
     {text("bsp show version"), bsp::shell::handler<BSPCMD_PrintVersion>, text("bsp show version"),
      text("[argcnt=0]NULL")},
     {text("bsp softint trigger"), bsp::shell::handler<BSPCMD_SoftInt_Trigger>, text("bsp sorfint trigger"),
+     text("[argcnt=2]id id")},
+    {text("bsp show load state"), bsp::shell::handler<BSPCMD_Show_LoadState>, text("bsp sorfint trigger"),
+     text("[argcnt=2]id id")},
+    {text("bsp init load state"), bsp::shell::handler<BSPCMD_Init_LoadState>, text("bsp sorfint trigger"),
      text("[argcnt=2]id id")},
 };
 

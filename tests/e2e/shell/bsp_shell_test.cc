@@ -119,14 +119,15 @@ class Terminal {
   int wait_exit() {
     int status = 0;
     for (int i = 0; i < 600; ++i) {
-      char buf[4096];
-      pollfd p{master_, POLLIN, 0};
-      if (poll(&p, 1, 100) > 0 && read(master_, buf, sizeof buf) > 0) continue;
       pid_t done = waitpid(pid_, &status, WNOHANG);
       if (done == pid_) {
         reaped_ = true;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
       }
+      char buf[4096];
+      pollfd p{master_, POLLIN, 0};
+      if (poll(&p, 1, 100) > 0 && read(master_, buf, sizeof buf) > 0) continue;
+      usleep(100 * 1000);  // the terminal has hung up: the shell is on its way out
     }
     return -2;
   }
