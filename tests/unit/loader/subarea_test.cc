@@ -118,6 +118,18 @@ TEST_F(Subarea, ImagesLargerThanTheCopyChunk) {
   EXPECT_TRUE(read_file("/boot/boot_B/rootfs.gz") == rootfs);
 }
 
+// A package on the subareas' own file system lets the kernel copy the image.
+TEST_F(Subarea, ImagesCopiedWithinOneFileSystem) {
+  std::string rootfs(2 * 1024 * 1024 + 777, '\0');
+  for (size_t i = 0; i < rootfs.size(); ++i) rootfs[i] = static_cast<char>((i * 131) ^ (i >> 9));
+  const char *pkt = "/boot/same-fs.cc";
+  write_file(pkt, pkg::build({{"rootfs.gz", rootfs, 6}}));
+  set_cmdline(kCmdlineB);
+  EXPECT_EQ(Boot_UpdateSubfile(pkt, "rootfs.gz"), 0);
+  EXPECT_TRUE(read_file("/boot/boot_A/rootfs.gz") == rootfs);
+  EXPECT_EQ(efs_crc("/boot/boot_A/rootfs.gz.efs"), 6);
+}
+
 TEST_F(Subarea, SizeCapsPerSubfile) {
   std::string image(0x800001 - 68, 'i');
   write_package(5, 6, image, image);
