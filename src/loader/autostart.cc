@@ -127,7 +127,7 @@ int32_t Load_MountPacketAppSquashfs(const char *pktPath) {
   char attach[255] = {0};
   if (sprintf_s(attach, sizeof attach, "losetup -o %llu /dev/loop1 %s > /dev/null 2>&1",
                 static_cast<unsigned long long>(offset), shell_word(pktPath).c_str()) < 0) {
-    Boot_Record_Error("Package path too long for the loop command: %s\r\n", pktPath);
+    Boot_Record_Error("Package path too long for the loop command\r\n");
     return -1;
   }
   if (run_command(attach) != 0) {

@@ -211,6 +211,14 @@ TEST_F(Flow, LoopCommandTakesTheDecimalOffsetAndOneQuotedPath) {
     EXPECT_EQ(out, "\r\n Error :System Execute losetup -o 640 /dev/loop1 " + c.command_path + " > /dev/null 2>&1  Fail \r\n");
     install_standins(0);
   }
+  // Quoted, a name can outgrow the command buffer: then nothing runs at all.
+  std::string quotes = "/mnt/flash/" + std::string(200, '\'') + ".cc";
+  write_file(quotes, read_file("/mnt/flash/zq.cc"));
+  sh(std::string("rm -f ") + kCommands);
+  std::string refused = capture_stdout([&] { EXPECT_EQ(Load_MountPacketAppSquashfs(quotes.c_str()), -1); });
+  EXPECT_EQ(refused, "\r\n Error :Package path too long for the loop command\r\n");
+  EXPECT_FALSE(file_exists(kCommands));
+
   std::string out = capture_stdout([] { EXPECT_EQ(Load_MountPacketAppSquashfs("/mnt/flash/none.cc"), -1); });
   EXPECT_NE(out.find("\r\n Error :Get Packet /mnt/flash/none.cc App Squash Offset Fail.\r\n"), std::string::npos);
   EXPECT_EQ(Load_MountPacketAppSquashfs(nullptr), -1);
