@@ -41,11 +41,11 @@ class Flow : public LoaderBoard {
   }
 
   // losetup and mount stand-ins that record each argument on its own line.
-  void install_standins(int losetup_status) {
+  void install_standins(int losetup_status, int mount_status = 0) {
     sh(std::string("mkdir -p ") + kStandins + " && rm -f " + kCommands);
     for (const char *cmd : {"losetup", "mount"}) {
       std::string script = std::string("#!/bin/sh\n{ echo '") + cmd + "'; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done; } >> " +
-                           kCommands + "\nexit " + std::to_string(std::string(cmd) == "losetup" ? losetup_status : 0) + "\n";
+                           kCommands + "\nexit " + std::to_string(std::string(cmd) == "losetup" ? losetup_status : mount_status) + "\n";
       std::string path = std::string(kStandins) + "/" + cmd;
       write_file(path, script);
       chmod(path.c_str(), 0755);
@@ -211,6 +211,12 @@ TEST_F(Flow, LoopCommandTakesTheDecimalOffsetAndOneQuotedPath) {
     EXPECT_EQ(out, "\r\n Error :System Execute losetup -o 640 /dev/loop1 " + c.command_path + " > /dev/null 2>&1  Fail \r\n");
     install_standins(0);
   }
+  // A failed mount is a failed boot, not a mounted application.
+  install_standins(0, 32);
+  std::string failed = capture_stdout([] { EXPECT_EQ(Load_MountPacketAppSquashfs("/mnt/flash/zq.cc"), -1); });
+  EXPECT_EQ(failed, "\r\n Error :System Execute mount -t squashfs /dev/loop1 /mnt/squash  Fail \r\n");
+  install_standins(0);
+
   // Quoted, a name can outgrow the command buffer: then nothing runs at all.
   std::string quotes = "/mnt/flash/" + std::string(200, '\'') + ".cc";
   write_file(quotes, read_file("/mnt/flash/zq.cc"));
