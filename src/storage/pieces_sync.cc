@@ -87,8 +87,11 @@ void refresh_image(Refresh how, const FileLock &held) {
       return;
     }
   }
-  if (!read_good_area(g_ulPieceAddrMain, flash) && !read_good_area(g_ulPieceAddrSpare, flash)) return;
-  if (memcmp(flash, synced, size) != 0) {
+  const bool main_read = FLASH_ReadFlash(g_ulPieceAddrMain, flash, size) == 0;
+  // Unchanged since this process last saw it: nothing to check or take over.
+  const bool unchanged = main_read && memcmp(flash, synced, size) == 0;
+  if (!unchanged && !(main_read && area_good(flash)) && !read_good_area(g_ulPieceAddrSpare, flash)) return;
+  if (!unchanged && memcmp(flash, synced, size) != 0) {
     if (memcmp(image, synced, size) == 0) {
       memcpy(image, flash, size);
       memcpy(synced, flash, size);
