@@ -44,14 +44,27 @@ std::string crlf(const std::string &s) {
 
 const std::string kIncompleteParameters = "\r\n  Error: Incomplete parameters\r\n\r\n";
 
+printhook g_root_hook = nullptr;
+
 class BoardCommands : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     bsp::test::reset_board();
     capture_stdout([] { BSP_SoRoot(); });
+    g_root_hook = pp.xprinthook;
     xprinthookinit(reinterpret_cast<void *>(bsp::test::quiet_hook));
   }
 };
+
+TEST_F(BoardCommands, TheShellStartPrintsToStandardOutput) {
+  ASSERT_NE(nullptr, g_root_hook);
+  xprinthookinit(reinterpret_cast<void *>(g_root_hook));
+  xprintbufclear();
+  std::string out = capture_stdout([] { DRV_Printf("shown %d\r\n", 1); });
+  xprinthookinit(reinterpret_cast<void *>(bsp::test::quiet_hook));
+  EXPECT_EQ("shown 1\r\n", out);
+  EXPECT_EQ("shown 1\r\n", captured());
+}
 
 struct LineCase {
   const char *line;
