@@ -1,4 +1,4 @@
-// The board's own debug commands and the kernel information file printer.
+// The board's own debug commands.
 #include <bsp/board.h>
 #include <bsp/boundc.h>
 #include <bsp/diag.h>
@@ -6,17 +6,13 @@
 #include <bsp/osadapt.h>
 #include <bsp/pieces.h>
 #include <bsp/shell.h>
-#include <fcntl.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 #include <sys/ioctl.h>
-#include <unistd.h>
-
-#include <algorithm>
 
 #include "shell/cmd_internal.h"
 #include "shell/judge.h"
+#include "shell/resources.h"
 
 namespace {
 
@@ -28,47 +24,12 @@ constexpr unsigned long kWdEnableCard = 2;           // WDIOS_ENABLECARD
 
 constexpr size_t kPieceData = 128;
 constexpr size_t kPieceName = 32;
-constexpr size_t kFileRead = 4096;
-constexpr unsigned kParseRoom = 8192;
-constexpr unsigned kSlowChunk = 1023;
-constexpr uint32_t kSlowPauseMs = 100;
 
 char *text(const char *s) { return const_cast<char *>(s); }
 
 char kInfoUsage[] =
     "[argcnt=1]infoid:\r\n       0:cmdline\r\n       1:cpuinfo\r\n       2:meminfo \r\n       3:interrupt info \r\n"
     "       4:softirqs info \r\n       5:version info \r\n       6:softint info \r\n";
-
-// A heap buffer freed on every path.
-class HeapBuffer {
- public:
-  explicit HeapBuffer(size_t size) : data_(static_cast<unsigned char *>(malloc(size))), size_(size) {
-    if (data_ != nullptr) SHELL_JUDGE(memset_s(data_, size_, 0, size_), "memset_s");
-  }
-  ~HeapBuffer() { free(data_); }
-  HeapBuffer(const HeapBuffer &) = delete;
-  HeapBuffer &operator=(const HeapBuffer &) = delete;
-  unsigned char *get() const { return data_; }
-  explicit operator bool() const { return data_ != nullptr; }
-
- private:
-  unsigned char *data_;
-  size_t size_;
-};
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FileDescriptor(const FileDescriptor &) = delete;
-  FileDescriptor &operator=(const FileDescriptor &) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 enum class PiecesOp { Write, Read };
 
@@ -171,11 +132,12 @@ BSP_API unsigned long BSPCMD_SoftInt_Trigger(unsigned long u32IntId, unsigned lo
 }
 
 BSP_API unsigned long BSPCMD_Show_LoadState(void) {
-  HeapBuffer record(sizeof(LOAD_STATE_WORD_S));
+  bsp::shell::HeapBuffer record(sizeof(LOAD_STATE_WORD_S));
   if (!record) {
     printf("\r\nstartup info invalid");
     return 1;
   }
+  SHELL_JUDGE(record.zero(), "memset_s");
   auto *word = reinterpret_cast<LOAD_STATE_WORD_S *>(record.get());
   if (BSP_GetLoadStateWord(word) != 0) return 1;
   bool first_is_current = word->ucCurDiskFlag == 0;
@@ -189,11 +151,12 @@ BSP_API unsigned long BSPCMD_Show_LoadState(void) {
 }
 
 BSP_API unsigned long BSPCMD_Init_LoadState(void) {
-  HeapBuffer record(sizeof(LOAD_STATE_WORD_S));
+  bsp::shell::HeapBuffer record(sizeof(LOAD_STATE_WORD_S));
   if (!record) {
     puts("Init LoadState Word fail\r");
     return 1;
   }
+  SHELL_JUDGE(record.zero(), "memset_s");
   auto *word = reinterpret_cast<LOAD_STATE_WORD_S *>(record.get());
   word->ulMagicWord = LOAD_STATE_WORD_MAGIC;
   word->ucCurDiskFlag = 0;
@@ -207,70 +170,6 @@ BSP_API unsigned long BSPCMD_Init_LoadState(void) {
     return 1;
   }
   return BSPCMD_Show_LoadState();
-}
-
-BSP_API unsigned long BSPCMD_PrintFile(signed char *pFileName) {
-  if (pFileName == nullptr) {
-    DRV_Printf("file name null.\r\n");
-    return 1;
-  }
-  const char *name = reinterpret_cast<const char *>(pFileName);
-  HeapBuffer data(kFileRead + 1);
-  if (!data) {
-    DRV_Printf("malloc memory failed.\r\n");
-    return 1;
-  }
-  // One byte beyond the conversion room: a file of line feeds alone doubles to the full
-  // room, and the print length counts the terminating zero after it.
-  HeapBuffer conv(kParseRoom + 1);
-  if (!conv) {
-    DRV_Printf("malloc parse buffer failed.\r\n");
-    return 1;
-  }
-  FileDescriptor fd(open(name, O_RDONLY));
-  if (fd.get() < 0) {
-    DRV_Printf("This board not support this query\r\n");
-    return 1;
-  }
-  int32_t got = BSP_Read(fd.get(), data.get(), kFileRead);
-  if (got < 0) {
-    DRV_Printf("get data %s failed.(err = %d)\r\n", name, static_cast<int>(got));
-    return 1;
-  }
-  auto *src = data.get();
-  unsigned n = BSPCMD_Parse(conv.get(), src, kParseRoom, static_cast<unsigned>(strlen(reinterpret_cast<char *>(src))));
-  BSP_DbgNPrintf(conv.get(), n + 1);
-  return 0;
-}
-
-BSP_API unsigned int BSPCMD_Parse(unsigned char *pDest, unsigned char *pSrc, unsigned int u32DestLen,
-                                  unsigned int u32SrcLen) {
-  if (pDest == nullptr || pSrc == nullptr || u32DestLen == 0 || u32SrcLen == 0) return 0;
-  unsigned int out = 0;
-  for (unsigned int i = 0; i < u32SrcLen && out < u32DestLen; ++i) {
-    if (pSrc[i] == '\n' && (i == 0 || pSrc[i - 1] != '\r')) {
-      pDest[out++] = '\r';
-      if (out == u32DestLen) break;
-    }
-    pDest[out++] = pSrc[i];
-  }
-  return out;
-}
-
-BSP_API unsigned long BSP_DbgNPrintf(unsigned char *pBuf, unsigned int u32Len) {
-  if (pBuf == nullptr) return 1;
-  char chunk[kSlowChunk + 1];
-  while (u32Len > 0) {
-    unsigned n = std::min(u32Len, kSlowChunk);
-    SHELL_JUDGE(memcpy_s(chunk, sizeof chunk, pBuf, n), "memcpy_s");
-    chunk[n] = '\0';
-    DRV_Printf("%s", chunk);
-    BSP_taskDelay(kSlowPauseMs);
-    pBuf += n;
-    u32Len -= n;
-  }
-  DRV_Printf("\r\n");
-  return 0;
 }
 
 constexpr int kBspCmdRows = 10;
