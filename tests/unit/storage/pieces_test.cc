@@ -11,6 +11,7 @@
 #include <string>
 
 #include "storage_flavor.h"
+#include "support/board_fs.h"
 
 using namespace storage_test;
 
@@ -265,6 +266,22 @@ TEST_F(Pieces, DeleteWithoutCommitComesBackAfterRestart) {
   ASSERT_EQ(0u, BSP_VfsPiecesFileDelete(const_cast<char *>("back"), 0));
   start_storage();
   EXPECT_EQ("b", piece("back", 1));
+}
+
+// A commit that cannot reach flash fails with the front's result and keeps the change in memory;
+// the next commit writes it.
+TEST_F(Pieces, FailedCommitIsRetriedByTheNextOne) {
+  ASSERT_EQ(0u, write("kept", 0, "k"));
+  bsp::test::sh("rm /mnt/misc/flashfile");
+  Output o = capture([] { EXPECT_EQ(kFail, write("pending", 0, "p")); });
+  EXPECT_NE(std::string::npos, o.messages().find(message("Open /mnt/misc/flashfile device failed! !!\n")));
+  EXPECT_EQ("p", piece("pending", 1));
+  capture([] { FLASH_CreateFlashFile(const_cast<char *>(kFlashFile), kFlashSize); });
+  ASSERT_EQ(0u, write("later", 0, "l"));
+  start_storage();
+  EXPECT_EQ("k", piece("kept", 1));
+  EXPECT_EQ("p", piece("pending", 1));
+  EXPECT_EQ("l", piece("later", 1));
 }
 
 TEST_F(Pieces, OtherVersionsOfTheFormatAreAccepted) {
