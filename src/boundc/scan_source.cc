@@ -2,15 +2,8 @@
 
 namespace bsp::boundc::scan {
 
-Source::Source(SecFileStream &stream) : stream_(stream) {
-  buffer_ = stream.base != nullptr ? stream.base : local_;
-  // Standard input is read a character at a time so that nothing beyond the scan is taken
-  // from a terminal or a pipe.
-  by_char_ = (stream.flag & SECUREC_FROM_STDIN) != 0;
-}
-
-Source::~Source() {
-  if ((stream_.flag & (SECUREC_FROM_FILE | SECUREC_FROM_STDIN)) == 0 || stream_.pf == nullptr) return;
+void Source::give_back() {
+  if (stream_.pf == nullptr) return;
   stream_.fileRealRead += consumed_;
   if (by_char_) {
     // At most one character is ever read ahead in this mode.

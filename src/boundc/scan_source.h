@@ -12,8 +12,15 @@ constexpr int kFileBlock = 1024;
 
 class Source {
  public:
-  explicit Source(SecFileStream &stream);
-  ~Source();  // gives unread file input back to the stream
+  explicit Source(SecFileStream &stream)
+      : stream_(stream),
+        buffer_(stream.base != nullptr ? stream.base : local_),
+        // Standard input is read a character at a time so that nothing beyond the scan is
+        // taken from a terminal or a pipe.
+        by_char_((stream.flag & SECUREC_FROM_STDIN) != 0) {}
+  ~Source() {
+    if ((stream_.flag & (SECUREC_FROM_FILE | SECUREC_FROM_STDIN)) != 0) give_back();
+  }
   Source(const Source &) = delete;
   Source &operator=(const Source &) = delete;
 
@@ -46,6 +53,7 @@ class Source {
   int consumed() const { return consumed_; }
 
  private:
+  void give_back();  // unread file input back to the stream
   bool refill();
   bool refill_block();
   bool refill_char();
