@@ -15,6 +15,7 @@ namespace {
 constexpr char kPrompt[] = "bsp> ";
 constexpr size_t kListing = 16384;  // room for every entry of one level
 constexpr size_t kHistory = 100;
+constexpr int kCapture = 4096;  // the library's linear capture
 
 // The host shows captured text itself, after the line, so the hook prints nothing.
 void quiet_hook(const char *) {}
@@ -257,7 +258,7 @@ bool is_exit(const std::string &line) {
 
 bool load_shell_api(void *lib, ShellApi &api) {
   bool ok = lookup(lib, "ui_docommands", api.docommands) && lookup(lib, "xprintbufextract", api.extract) &&
-            lookup(lib, "xprintbufclear", api.clear) && lookup(lib, "xprinthookinit", api.hookinit) &&
+            lookup(lib, "xprintbufclear", api.clear) && lookup(lib, "xprintbuffersizeget", api.size) && lookup(lib, "xprinthookinit", api.hookinit) &&
             lookup(lib, "cmd_promt", api.promt);
   if (ok) api.hookinit(reinterpret_cast<void *>(quiet_hook));
   return ok;
@@ -269,12 +270,14 @@ int run_line(const ShellApi &api, const std::string &line) {
   api.clear();
   int rc = api.docommands(buf.data());
   fflush(stdout);
+  bool full = api.size() >= kCapture;
   int len = 0;
   while (char *chunk = api.extract(&len)) {
     if (len <= 0) break;
     fwrite(chunk, 1, static_cast<size_t>(len), stdout);
   }
   fflush(stdout);
+  if (full) fprintf(stderr, "\nbsp-shell: the print buffer is full; the rest of this line's output was not captured\n");
   api.clear();
   return rc;
 }

@@ -12,6 +12,7 @@ struct ShellApi {
   int (*docommands)(char *) = nullptr;
   char *(*extract)(int *) = nullptr;
   void (*clear)() = nullptr;
+  int (*size)() = nullptr;
   void (*hookinit)(void *) = nullptr;
   void *(*promt)(char *, void *, char *) = nullptr;
 };

@@ -64,6 +64,23 @@ TEST(BspShell, ExitStatusReflectsTheResult) {
   }
 }
 
+// A kernel file of line feeds alone prints twice its size: more than the capture holds.
+TEST(BspShell, SaysWhenTheCaptureOverflowed) {
+  auto r = run_process(shell_with({"help"}));
+  EXPECT_EQ(std::string::npos, r.err.find("print buffer is full")) << r.err;
+
+  bsp::test::write_file("/mnt/feeds", std::string(4000, '\n'));
+  ASSERT_EQ(0, bsp::test::sh("mount --bind /mnt/feeds /proc/cmdline"));
+  r = run_process(shell_with({"bsp show proc info 0"}));
+  bsp::test::sh("umount /proc/cmdline");
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("print buffer is full")) << r.err;
+  std::string shown;
+  for (int i = 0; i < 2048; ++i) shown += "\r\n";
+  ASSERT_GE(r.out.size(), shown.size());
+  EXPECT_EQ(shown, r.out.substr(r.out.size() - shown.size()));
+}
+
 TEST(BspShell, LinesFromAPipeUntilExit) {
   auto r = run_process({bsp_shell_path()}, "help\r\nbsp show pieces 1\nexit\nbsp\n");
   EXPECT_EQ(254, r.status) << r.err;
