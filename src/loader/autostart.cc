@@ -73,7 +73,8 @@ int32_t Boot_AutoStartSystemfromCC(void) {
   }
 
   char name[kPathSize] = {0};
-  if (strcpy_s(name, kPktNameSize, current_set(w).acPktFileName) != 0) name[0] = '\0';
+  // A record name without its terminator does not fit the limit: no name, never a longer one.
+  if (strcpy_s(name, kPktNameSize, PktName(current_set(w).acPktFileName).text) != 0) name[0] = '\0';
   if (w.ucCurDiskFlag == 0)
     Boot_Record_Info("StateWordCur  startup file name = %s\r\n", name);
   else
