@@ -193,6 +193,7 @@ TEST_F(Flow, LoopCommandTakesTheDecimalOffsetAndOneQuotedPath) {
       {"/mnt/flash/a b;touch pwned;.cc", "'/mnt/flash/a b;touch pwned;.cc'"},
       {"/mnt/flash/q'$(touch pwned).cc", "'/mnt/flash/q'\\''$(touch pwned).cc'"},
   };
+  unlink("pwned");
   for (const Case &c : cases) {
     SCOPED_TRACE(c.file);
     sh(std::string("rm -f ") + kCommands);
