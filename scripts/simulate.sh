@@ -8,12 +8,13 @@
 #     --new VERSION  build startup package VERSION.cc, let the host choose it, then boot
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+caller=$PWD
 cd "$top"
 
 board=$top/board
 sim_args=()
 if [ $# -gt 0 ] && [ "${1#-}" = "$1" ]; then
-  board=$1
+  case "$1" in /*) board=$1 ;; *) board=$caller/$1 ;; esac
   shift
 fi
 while [ $# -gt 0 ]; do
