@@ -37,6 +37,38 @@ show_board() {
     "$(board_current_subarea)" "$(board_fail_count 2>/dev/null)" "$(board_search_index 2>/dev/null)"
 }
 trap 'board_take_down_app' EXIT
+if board_loop1_busy; then
+  say "/dev/loop1 is in use on this machine: the loader could not attach the application image"
+  exit 1
+fi
+
+# Boots until the application image is mounted, rebooting whenever the loader asks.
+boot=0
+boot_until_mounted() {
+  local before
+  while :; do
+    boot=$((boot + 1))
+    if [ $boot -gt 6 ]; then
+      say "Still no application image after 6 boots; giving up (see /mnt/flash/boot_log.txt)"
+      exit 1
+    fi
+    before=$(board_reboot_count)
+    say "Boot $boot: GRUB starts subarea $(board_current_subarea); kernel command line: $(board_cmdline_from_grub)"
+    board_boot
+    show_console "$BOARD_CONSOLE"
+    if [ "$(board_reboot_count)" -gt "$before" ]; then
+      say "The loader asked for a reboot"
+      show_board
+      continue
+    fi
+    if mountpoint -q /mnt/squash; then
+      say "Application image mounted at /mnt/squash: $(sh /mnt/squash/bin/app)"
+      return 0
+    fi
+    say "The loader finished without a mounted application image and without a reboot"
+    exit 1
+  done
+}
 
 if [ ! -e /mnt/misc/flashfile ] && [ ! -e /mnt/flash/zq.cc ]; then
   say "New board: /mnt/flash, /mnt/misc, /mnt/squash, /boot/boot_A, /boot/boot_B, /boot/grub/grub.cfg"
@@ -44,6 +76,11 @@ if [ ! -e /mnt/misc/flashfile ] && [ ! -e /mnt/flash/zq.cc ]; then
   say "Installing software v1: kernel and root file system into /boot/boot_A, startup package /mnt/flash/zq.cc"
   board_make_boot_images /boot/boot_A v1 || exit 1
   board_make_package /mnt/flash/zq.cc v1 || exit 1
+  if [ -n "$new" ]; then
+    say "First boot of the installed software, before the new package"
+    boot_until_mounted
+    ${EMULATOR:-} "$BSP_SHELL" --boot-good < /dev/null > /dev/null 2>&1
+  fi
 else
   board_lay_out
   say "Reusing the board"
@@ -58,34 +95,7 @@ if [ -n "$new" ]; then
   [ "${PIPESTATUS[0]}" = 0 ] || { say "The host could not choose the package"; exit 1; }
 fi
 
-if board_loop1_busy; then
-  say "/dev/loop1 is in use on this machine: the loader could not attach the application image"
-  exit 1
-fi
-
-boot=0
-while :; do
-  boot=$((boot + 1))
-  if [ $boot -gt 6 ]; then
-    say "Still no application image after 6 boots; giving up (see /mnt/flash/boot_log.txt)"
-    exit 1
-  fi
-  before=$(board_reboot_count)
-  say "Boot $boot: GRUB starts subarea $(board_current_subarea); kernel command line: $(board_cmdline_from_grub)"
-  board_boot
-  show_console "$BOARD_CONSOLE"
-  if [ "$(board_reboot_count)" -gt "$before" ]; then
-    say "The loader asked for a reboot"
-    show_board
-    continue
-  fi
-  if mountpoint -q /mnt/squash; then
-    say "Application image mounted at /mnt/squash: $(sh /mnt/squash/bin/app)"
-    break
-  fi
-  say "The loader finished without a mounted application image and without a reboot"
-  exit 1
-done
+boot_until_mounted
 
 show_board
 say "Starting the reference host: bsp-shell --boot-good ${shell_args[*]}"

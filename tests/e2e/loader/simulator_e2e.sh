@@ -37,5 +37,13 @@ check "the host chose the new package" '[[ $out == *"BSP_SaveBootFileName(\"flas
 check "boot 1 updates B and asks for a reboot" '[[ $out == *"Update rootfs.gz !!!"* && $out == *"The loader asked for a reboot"* ]]'
 check "boot 2 runs from B and mounts v2" '[[ $out == *"Boot 2: GRUB starts subarea B"* && $out == *"router application v2"* ]]'
 check "both subareas hold v2" 'cmp -s "$board/boot/boot_A/rootfs.gz" "$board/boot/boot_B/rootfs.gz" && head -n 1 "$board/boot/boot_A/rootfs.gz" | grep -qx "rootfs v2"'
+# A new board asked for a new package at once: the installed software boots first.
+rm -rf "$board" && mkdir -p "$board"
+out=$(simulate --new v5)
+rc=$?
+echo "$out" | sed 's/^/  /'
+check "new board with a new package succeeds" '[ $rc = 0 ]'
+check "the installed v1 boots before the new package" '[[ $out == *"router application v1"* && $out == *"router application v5"* ]]'
+check "both subareas hold v5" 'cmp -s "$board/boot/boot_A/bzImage" "$board/boot/boot_B/bzImage" && head -n 1 "$board/boot/boot_A/bzImage" | grep -qx "kernel v5"'
 [ $fail = 0 ] && echo "simulator: all checks passed"
 exit $fail
