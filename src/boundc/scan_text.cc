@@ -102,12 +102,12 @@ Outcome scan_text(Source &in, const Conversion &conv, const CharSet *set, TextDe
       long long limit = avail < width ? avail : width;
       long long span = limit < static_cast<long long>(last - n) ? limit : last - n;
       long long i = 0;
+      char *to = out + n;
       if (kind == 's') {
-        while (i < span && !is_space(p[i])) ++i;
+        for (; i < span && !is_space(p[i]); ++i) to[i] = static_cast<char>(p[i]);
       } else {
-        while (i < span && set->contains(p[i])) ++i;
+        for (; i < span && set->contains(p[i]); ++i) to[i] = static_cast<char>(p[i]);
       }
-      memcpy(out + n, p, static_cast<size_t>(i));
       n += static_cast<unsigned>(i);
       width -= i;
       in.consume(static_cast<int>(i));
