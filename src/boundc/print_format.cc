@@ -85,7 +85,7 @@ bool take_size(const char *&p, Size &size) {
 
 }  // namespace
 
-ParseResult parse_conversion(const char *&p, ArgList &args, Conversion &out) {
+ParseResult parse_full_conversion(const char *&p, ArgList &args, Conversion &out) {
   out = Conversion{};
   State state = State::kPercent;
   bool star_width = false, star_precision = false;

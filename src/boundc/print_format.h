@@ -46,6 +46,17 @@ enum class ParseResult {
 
 // Parses the conversion that starts after a '%'. On return p points past what was consumed.
 // '*' widths and precisions are taken from args in format order.
-ParseResult parse_conversion(const char *&p, ArgList &args, Conversion &out);
+ParseResult parse_full_conversion(const char *&p, ArgList &args, Conversion &out);
+
+inline ParseResult parse_conversion(const char *&p, ArgList &args, Conversion &out) {
+  switch (*p) {
+    case 'd': case 's': case 'u': case 'x': case 'c':
+      out = Conversion{};
+      out.type = *p++;  // a bare conversion, the most common form
+      return ParseResult::kConversion;
+    default:
+      return parse_full_conversion(p, args, out);
+  }
+}
 
 }  // namespace bsp::boundc::print
