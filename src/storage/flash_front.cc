@@ -3,6 +3,7 @@
 // and closes, so a completed call is on storage when it returns.
 #include <bsp/boundc.h>
 #include <bsp/flash.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -154,9 +155,17 @@ BSP_API uint32_t FLASH_CreateFlashFile(char *path, unsigned int file_size) {
       return flavor::kFail;
     }
     memset(buffer, 0x00, file_size);  // a new flash emulation file starts all zero
-    fd.reset(open(path, O_RDWR | O_CREAT, 0600));
+    // Built beside its place and linked in whole: a power cut while it is written must not leave
+    // a short file that every later start would take as it stands.
+    const size_t name_len = strlen(path) + sizeof ".new";
+    char *building = static_cast<char *>(malloc(name_len));
+    if (building != nullptr) {
+      snprintf(building, name_len, "%s.new", path);
+      fd.reset(open(building, O_RDWR | O_CREAT | O_TRUNC, 0600));
+    }
     if (!fd.valid()) {
       flavor::console("create file %s failed  \n", path);
+      free(building);
       free(buffer);
       return flavor::kFail;
     }
@@ -164,6 +173,11 @@ BSP_API uint32_t FLASH_CreateFlashFile(char *path, unsigned int file_size) {
     if (written != static_cast<long>(file_size)) {
       flavor::console(" flash file init failed ,acture length :%x   \n", static_cast<unsigned>(written));
     }
+    fsync(fd.get());
+    // Another process may have put its file in place first: that one is used.
+    if (link(building, path) != 0 && errno != EEXIST) rename(building, path);
+    unlink(building);
+    free(building);
   }
   g_flash_file_path = path;
   g_flash_file_length = file_size;

@@ -40,6 +40,18 @@ TEST_F(FlashFront, CreatesZeroFileWithOwnerOnlyModeAndKeepsAnExistingOne) {
   EXPECT_EQ(kFlashSize, bsp::test::read_file(kFlashFile).size());
 }
 
+// A new file appears at its path only whole; what a cut-off creation left beside it is reused.
+TEST_F(FlashFront, CreationLeavesNoPartialFile) {
+  bsp::test::write_file("/mnt/misc/flashfile.new", "left over from a power cut");
+  ASSERT_EQ(0u, FLASH_CreateFlashFile(path(), kFlashSize));
+  EXPECT_EQ(std::string(kFlashSize, '\0'), bsp::test::read_file(kFlashFile));
+  EXPECT_FALSE(bsp::test::file_exists("/mnt/misc/flashfile.new"));
+  EXPECT_EQ("flashfile\n", [] {
+    bsp::test::sh("ls /mnt/misc > /mnt/listing");
+    return bsp::test::read_file("/mnt/listing");
+  }());
+}
+
 TEST_F(FlashFront, CreationLimits) {
   struct Case {
     const char *file;
