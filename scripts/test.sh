@@ -9,6 +9,7 @@ cd "$top"
 bash scripts/install-deps.sh || { echo "dependency install failed"; exit 1; }
 
 out=${BSP_BUILD_ROOT:-$top/build}
+mkdir -p "$out"
 jobs=$(nproc)
 passed=0 failed=0 failed_legs=()
 
