@@ -4,8 +4,10 @@
 namespace bsp::boundc {
 namespace {
 
-// Every check in order; reached when the fast path declines.
-errno_t copy_checked(void *dest, size_t destMax, const void *src, size_t count) {
+constexpr errno_t kProceed = -1;
+
+// The checks memcpy_s and memmove_s share, in their order; kProceed when all pass.
+errno_t check_copy_arguments(void *dest, size_t destMax, const void *src, size_t count) {
   if (!size_ok(destMax)) return ERANGE;
   if (dest == nullptr) return EINVAL;
   if (src == nullptr) {
@@ -16,6 +18,12 @@ errno_t copy_checked(void *dest, size_t destMax, const void *src, size_t count) 
     memset(dest, 0, destMax);
     return BOUND_RANGE_CLEARED;
   }
+  return kProceed;
+}
+
+// Every check in order; reached when the fast path declines.
+errno_t copy_checked(void *dest, size_t destMax, const void *src, size_t count) {
+  if (errno_t rc = check_copy_arguments(dest, destMax, src, count); rc != kProceed) return rc;
   if (dest == src || count == 0) return BOUND_OK;
   if (ranges_meet(dest, src, count)) {
     memset(dest, 0, destMax);
@@ -74,16 +82,7 @@ errno_t memcpy_sOptTc(void *dest, size_t destMax, const void *src, size_t count)
 }
 
 errno_t memmove_s(void *dest, size_t destMax, const void *src, size_t count) {
-  if (!size_ok(destMax)) return ERANGE;
-  if (dest == nullptr) return EINVAL;
-  if (src == nullptr) {
-    memset(dest, 0, destMax);
-    return BOUND_INVALID_CLEARED;
-  }
-  if (count > destMax) {
-    memset(dest, 0, destMax);
-    return BOUND_RANGE_CLEARED;
-  }
+  if (errno_t rc = check_copy_arguments(dest, destMax, src, count); rc != kProceed) return rc;
   if (dest != src && count != 0) memmove(dest, src, count);
   return BOUND_OK;
 }
