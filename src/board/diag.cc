@@ -158,7 +158,7 @@ BSP_API void SOFTINT_UserInit(void) {
   void *window = mmap(nullptr, kLocalApicWindow, PROT_READ | PROT_WRITE, MAP_SHARED, fd, kLocalApicBase);
   close(fd);
   if (window == MAP_FAILED) {
-    puts("Fail to map the local APIC window");
+    perror("SOFTINT_UserInit: mmap of the local APIC window");
     return;
   }
   gp_u32MSITriggerAddr = static_cast<uint8_t *>(window);
@@ -167,8 +167,9 @@ BSP_API void SOFTINT_UserInit(void) {
 BSP_API void SOFTINT_Trigger(uint32_t, uint32_t u32CoreId) {
   uint8_t *window = gp_u32MSITriggerAddr;
   if (window == nullptr) {
-    // Never write through a window this process has not mapped.
-    puts("SOFTINT_Trigger: interrupt window not mapped");
+    // Never write through a window this process has not mapped. Reported on standard
+    // error so that the command output the host captures stays as it is.
+    fputs("SOFTINT_Trigger: interrupt window not mapped\n", stderr);
     return;
   }
   write_reg32(window, kIcrHigh, u32CoreId << 24);

@@ -80,19 +80,27 @@ std::vector<std::string> with_emulator(const std::vector<std::string> &argv) {
   return out;
 }
 
-std::string capture_stdout(const std::function<void()> &fn) {
-  fflush(stdout);
-  int saved = dup(STDOUT_FILENO);
+namespace {
+
+std::string capture_fd(int target, FILE *stream, const std::function<void()> &fn) {
+  fflush(stream);
+  int saved = dup(target);
   int fd = temp_file();
-  dup2(fd, STDOUT_FILENO);
+  dup2(fd, target);
   fn();
-  fflush(stdout);
-  dup2(saved, STDOUT_FILENO);
+  fflush(stream);
+  dup2(saved, target);
   close(saved);
   std::string out = read_all(fd);
   close(fd);
   return out;
 }
+
+}  // namespace
+
+std::string capture_stdout(const std::function<void()> &fn) { return capture_fd(STDOUT_FILENO, stdout, fn); }
+
+std::string capture_stderr(const std::function<void()> &fn) { return capture_fd(STDERR_FILENO, stderr, fn); }
 
 ProcessResult run_process(const std::vector<std::string> &command, const std::string &input) {
   ProcessResult r;

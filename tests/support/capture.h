@@ -8,6 +8,8 @@ namespace bsp::test {
 
 // Runs fn with standard output sent to a private file and returns what it printed.
 std::string capture_stdout(const std::function<void()> &fn);
+// The same for standard error.
+std::string capture_stderr(const std::function<void()> &fn);
 
 struct ProcessResult {
   int status = -1;  // exit status, or -1 when the process did not exit normally
