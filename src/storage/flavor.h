@@ -32,13 +32,7 @@
 #include <bsp/diag.h>
 #include <bsp/osadapt.h>
 #include <npth.h>
-#if __has_include(<bsp/seclog.h>)
 #include <bsp/seclog.h>
-#define BSP_STORAGE_HAVE_SECJUDGE 1
-#else
-extern "C" void DRV_SecJudge(int value, char *sec_func_name, char *file_name, unsigned int line)
-    __attribute__((weak));
-#endif
 #endif
 
 namespace bsp::storage::flavor {
@@ -105,9 +99,6 @@ inline void judge(int result, const char *function, const char *source, unsigned
 #ifdef BSP_FLAVOR_LOADER
   (void)result, (void)function, (void)source, (void)line;
 #else
-#ifndef BSP_STORAGE_HAVE_SECJUDGE
-  if (&DRV_SecJudge == nullptr) return;
-#endif
   DRV_SecJudge(result, const_cast<char *>(function), const_cast<char *>(source), line);
 #endif
 }
