@@ -5,9 +5,19 @@
 #include "scan_text.h"
 
 namespace bsp::boundc::scan {
+namespace {
+
+void count_field(Outcome outcome, const Conversion &conv, int &assigned, bool &matched) {
+  if (outcome != Outcome::kDone) return;
+  matched = true;
+  if (!conv.suppress) ++assigned;
+}
+
+}  // namespace
 
 int scan(Source &in, const char *format, ArgList &args) {
   int assigned = 0;
+  bool matched = false;  // a field matched input, assigned or suppressed
   Outcome stop = Outcome::kDone;
   const char *p = format;
   while (*p != '\0' && stop == Outcome::kDone) {
@@ -53,7 +63,7 @@ int scan(Source &in, const char *format, ArgList &args) {
           break;
         }
         stop = scan_integer(in, conv, dest);
-        if (stop == Outcome::kDone && !conv.suppress) ++assigned;
+        count_field(stop, conv, assigned, matched);
         break;
       }
       case 'e': case 'f': case 'g': case 'E': case 'F': case 'G': {
@@ -63,7 +73,7 @@ int scan(Source &in, const char *format, ArgList &args) {
           break;
         }
         stop = scan_float(in, conv, dest);
-        if (stop == Outcome::kDone && !conv.suppress) ++assigned;
+        count_field(stop, conv, assigned, matched);
         break;
       }
       case 'c': case 'C': case 's': case 'S': case '[': {
@@ -88,7 +98,7 @@ int scan(Source &in, const char *format, ArgList &args) {
           break;
         }
         stop = scan_text(in, conv, &set, dest);
-        if (stop == Outcome::kDone && !conv.suppress) ++assigned;
+        count_field(stop, conv, assigned, matched);
         break;
       }
       default: {
@@ -108,7 +118,7 @@ int scan(Source &in, const char *format, ArgList &args) {
   }
   switch (stop) {
     case Outcome::kFormatError: return -1;
-    case Outcome::kInputEnded: return assigned == 0 ? -1 : assigned;
+    case Outcome::kInputEnded: return matched ? assigned : -1;
     default: return assigned;
   }
 }

@@ -10,7 +10,8 @@ constexpr unsigned kMaxNarrowSize = 0x7FFFFFFF;
 constexpr unsigned kMaxWideSize = 0x1FFFFFFF;
 
 // Scans in against format. Returns the number of fields assigned, or -1 when the input ended
-// before anything was assigned, or after a format error or a null destination.
+// before any field was matched (assigned or suppressed), or after a format error or a null
+// destination.
 int scan(Source &in, const char *format, ArgList &args);
 
 }  // namespace bsp::boundc::scan

@@ -226,6 +226,12 @@ TEST(ScanFormat, Results) {
       {"5 6", "%d %214748369d", 2},
       {"5", "%*d", 0},
       {"5 6", "%*d %d", 1},
+      {"5", "%*d %d", 0},           // a suppressed field matched before the input ended
+      {"ab", "%*s%d", 0},
+      {"ab", "%*2c%d", 0},
+      {"5", "%*d%n %d", 0},
+      {"x", "%*d %d", 0},           // nothing matched, but the scan ended on a mismatch
+      {" ", "%*d %d", -1},          // nothing matched before the input ended
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(std::string(c.input) + " | " + c.format);
