@@ -248,6 +248,9 @@ TEST_F(Pieces, DeletingMovesLaterFilesDown) {
   EXPECT_EQ("333", piece("three", 3));
   EXPECT_EQ(code(kNoFile), read("one", 0, 1));
   EXPECT_EQ(kFail, BSP_VfsPiecesFileDelete(const_cast<char *>("one"), 1));
+  // A name too long to look up is a file that is not there.
+  EXPECT_EQ(kFail, BSP_VfsPiecesFileDelete(const_cast<char *>(std::string(64, 'n').c_str()), 1));
+  EXPECT_EQ(kFail, BSP_VfsPiecesFileDelete_Unlock(const_cast<char *>("one"), 0));
   EXPECT_EQ(code(kNull), BSP_VfsPiecesFileDelete(nullptr, 1));
   EXPECT_EQ(code(kNull), BSP_VfsPiecesFileDelete_Unlock(nullptr, 1));
 }
