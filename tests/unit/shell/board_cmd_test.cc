@@ -108,6 +108,51 @@ TEST_F(BoardCommands, ParserTableOnTheBoardTree) {
   }
 }
 
+// The failure-log commands that every table registration brings along.
+TEST_F(BoardCommands, FailureLogCommands) {
+  const LineCase listings[] = {
+      {"help display boundc", 0, cmd_entry("log", "boundc log, max is 32")},
+      {"help clear boundc", 0, cmd_entry("log", "clear boundc log")},
+      {"help test boundc", 0, cmd_entry("log", "test boundc log") + cmd_entry("judge", "test boundc judge")},
+      {"help display boundc log", 0,
+       "\r\n  SUMMARY\r\n\r\n     boundc log, max is 32\r\n\r\n  USAGE\r\n\r\n\r\n"},
+      {"display boundc log 1", -2, "\r\n  Error: Too many parameters\r\n\r\n"},
+      {"test boundc", -2, "\r\n  Error: Incomplete command\r\n\r\n" + cmd_entry("log", "test boundc log") +
+                              cmd_entry("judge", "test boundc judge") + "\r\n"},
+  };
+  for (const auto &c : listings) {
+    auto r = run_line(c.line);
+    EXPECT_EQ(c.rc, r.rc) << c.line;
+    EXPECT_EQ(c.out, r.out) << c.line;
+  }
+
+  // What the handlers print goes to standard output, not into the capture.
+  const std::string judged = "memset_s err, ret:162, file is ";
+  struct {
+    const char *line;
+    std::string printed;  // start of the standard output
+  } runs[] = {
+      {"clear boundc log", ""},
+      {"display boundc log", "no boundc log!\r\n"},
+      {"test boundc judge", ""},
+      {"display boundc log", "cSecLogNum:1\r\n" + judged},
+      {"test boundc log", ""},
+      {"display boundc log", "cSecLogNum:2\r\n" + judged},
+      {"clear boundc log", ""},
+      {"display boundc log", "no boundc log!\r\n"},
+  };
+  for (const auto &c : runs) {
+    bsp::test::LineResult r{};
+    std::string out = capture_stdout([&] { r = run_line(c.line); });
+    EXPECT_EQ(0, r.rc) << c.line;
+    EXPECT_EQ("", r.out) << c.line;
+    EXPECT_EQ(c.printed, out.substr(0, c.printed.size())) << c.line;
+    if (c.printed.empty()) {
+      EXPECT_EQ("", out) << c.line;
+    }
+  }
+}
+
 TEST_F(BoardCommands, VersionPrintsTheBuildStampAndTheKernelFile) {
   auto r = run_line("bsp show version");
   const std::string head = "\r\nbsp so Creation Date : ";
