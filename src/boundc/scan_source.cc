@@ -6,8 +6,9 @@ void Source::give_back() {
   if (stream_.pf == nullptr) return;
   stream_.fileRealRead += consumed_;
   if (by_char_) {
-    // At most one character is ever read ahead in this mode.
-    if (stream_.count > 0) ungetc(static_cast<unsigned char>(*stream_.cur), stream_.pf);
+    // One character is read ahead in this mode, up to three while looking for a byte order
+    // mark: all go back, last first.
+    for (int i = stream_.count; i > 0; --i) ungetc(static_cast<unsigned char>(stream_.cur[i - 1]), stream_.pf);
   } else if (origin_ >= 0) {
     fseeko(stream_.pf, origin_ + consumed_, SEEK_SET);
   }
