@@ -424,6 +424,28 @@ TEST_F(Shell, PromptSupportListsLevels) {
   EXPECT_STREQ("keep leaf |", buf);
 }
 
+// Words after a command are let through only when the line's first word leads "help"; the
+// help form of the call still needs the exact word.
+TEST_F(Shell, ExtraWordsAfterAFirstWordThatLeadsHelp) {
+  ASSERT_EQ(0, cmd_regcmd(w("hel"), record, w("h"), nullptr));
+  ASSERT_EQ(0, cmd_regcmd(w("helpx"), record, w("h"), nullptr));
+  const LineCase cases[] = {
+      {"hel extra 4", 7, "", 1},
+      {"helpx extra", -1, unrecognized("extra"), 0},
+      {"helpx 4", 7, "", 1},
+  };
+  for (const auto &c : cases) {
+    g_calls = {};
+    auto r = run_line(c.line);
+    EXPECT_EQ(c.rc, r.rc) << c.line;
+    EXPECT_EQ(c.out, r.out) << c.line;
+    EXPECT_EQ(c.calls, g_calls.count) << c.line;
+    if (c.calls == 1) {
+      EXPECT_EQ(4ul, g_calls.args[0]) << c.line;
+    }
+  }
+}
+
 TEST_F(Shell, ShellStartsOnce) {
   EXPECT_EQ(1, g_cmdinit);
   EXPECT_EQ(1, g_seclogcmdinit);
