@@ -46,6 +46,24 @@ TEST_F(BootLog, MessageTooLongForItsBufferLeavesTheBarePrefix) {
   EXPECT_EQ(boot_log(), "\r\n Info :" + fits + "\r\n Info :");
 }
 
+// The append needs one byte more than a plain one: with the longer error prefix a message of
+// 255 characters formats, but the record keeps only the prefix.
+TEST_F(BootLog, ErrorRecordRoomIsOneByteShortOfTheFullMessage) {
+  struct Case {
+    size_t length;
+    bool kept;
+  } cases[] = {{254, true}, {255, false}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.length);
+    sh("rm -f /mnt/flash/boot_log.txt");
+    std::string message(c.length, 'e');
+    std::string out = capture_stdout([&] { Boot_Record_Error("%s", message.c_str()); });
+    std::string record = "\r\n Error :" + (c.kept ? message : std::string());
+    EXPECT_EQ(boot_log(), record);
+    EXPECT_EQ(out, (c.kept ? "" : "\r\n Error: Src is Too Long ,StrCat Failed!") + record);
+  }
+}
+
 TEST_F(BootLog, RecordsAppendInOrder) {
   Boot_Record_Info("one\r\n");
   capture_stdout([] { Boot_Record_Error("two\r\n"); });
