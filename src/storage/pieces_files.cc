@@ -186,7 +186,8 @@ BSP_API uint32_t BSP_VfsPiecesFileRead(char *pcPieceName, unsigned long ulOffset
   uint32_t index = 0;
   if (BSP_VfsPiecesFileLookUp(pcPieceName, &index) != 0) return failed(kErrNoFile, __LINE__);
   const FileRef file = ram_volume().file(index);
-  if (static_cast<uint64_t>(ulOffset) + ulLen > file.size) {
+  // Compared without forming ulOffset + ulLen, which can wrap where long is 64 bits.
+  if (ulOffset > file.size || ulLen > file.size - ulOffset) {
     flavor::trace("\n\r BSP_VfsPiecesFileRead 0x%x, 0x%x, 0x%x", static_cast<unsigned>(ulOffset),
                   static_cast<unsigned>(ulLen), file.size);
     return failed(kErrRange, __LINE__);

@@ -175,6 +175,9 @@ TEST_F(Pieces, SizesRoundUpToThirtyTwoAndReadsStayInside) {
   EXPECT_EQ("hello world!" + std::string(20, '\0'), piece("twelve", 32));
   EXPECT_EQ(code(kRange), read("twelve", 0, 33));
   EXPECT_EQ(code(kRange), read("twelve", 31, 2));
+  EXPECT_EQ(code(kRange), read("twelve", 33, 0));
+  // An offset and length whose sum wraps are out of range, not a read elsewhere in the image.
+  EXPECT_EQ(code(kRange), read("twelve", ULONG_MAX, 2));
   std::string last;
   EXPECT_EQ(0u, read("twelve", 31, 1, &last));
   EXPECT_EQ(std::string(1, '\0'), last);
