@@ -25,8 +25,12 @@ if board_loop1_busy; then
   echo "note: /dev/loop1 is in use on this machine; checking the losetup and mount commands instead of the mount"
   STANDIN=1
   mkdir -p "$BOARD_WORK/bin"
+  # Only the loader's attach ("losetup -o") and mount ("mount -t") are stood in for; the board's
+  # own uses (binding the command line fixture, querying the loop device) reach the real tools.
   for c in losetup mount; do
-    printf '#!/bin/sh\necho "%s $*" >> %s/commands.log\nexit 0\n' "$c" "$BOARD_WORK" > "$BOARD_WORK/bin/$c"
+    real=$(command -v "$c")
+    printf '#!/bin/sh\ncase "$1" in -o|-t) echo "%s $*" >> %s/commands.log; exit 0 ;; esac\nexec %s "$@"\n' \
+      "$c" "$BOARD_WORK" "$real" > "$BOARD_WORK/bin/$c"
     chmod 755 "$BOARD_WORK/bin/$c"
   done
   export PATH="$BOARD_WORK/bin:$PATH"
