@@ -223,8 +223,8 @@ bool emit_float(Writer &out, const Conversion &conv, ArgList &args) {
   int precision = conv.precision;
   if (precision > (long_double ? kMaxLongDoublePrecision : kMaxFloatPrecision)) return false;
 
-  char spec[32];
-  char *p = spec;
+  char conversion_text[32];
+  char *p = conversion_text;
   *p++ = '%';
   if (conv.flags & kLeft) *p++ = '-';
   if (conv.flags & kSign) *p++ = '+';
@@ -251,7 +251,7 @@ bool emit_float(Writer &out, const Conversion &conv, ArgList &args) {
     area = static_cast<char *>(malloc(size));
     if (area == nullptr) return false;
   }
-  int n = long_double ? snprintf(area, size, spec, ld) : snprintf(area, size, spec, d);
+  int n = long_double ? snprintf(area, size, conversion_text, ld) : snprintf(area, size, conversion_text, d);
   bool ok = n >= 0;
   if (ok) {
     size_t len = static_cast<size_t>(n);

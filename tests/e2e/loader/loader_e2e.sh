@@ -259,10 +259,10 @@ scenario_hostile_packages() {
   cp /mnt/flash/zq.cc "$BOARD_WORK/good.cc"
   local sums_before
   sums_before=$(cd /boot && find boot_A boot_B -type f -exec md5sum {} + | sort)
-  local spec v mounts i logpos newlog
+  local scenario v mounts i logpos newlog
   # variant:whether the application image can still be mounted
-  for spec in short:no count:yes huge_lengths:yes unterminated:no empty:no wrapped:no; do
-    v=${spec%%:*} mounts=${spec#*:}
+  for scenario in short:no count:yes huge_lengths:yes unterminated:no empty:no wrapped:no; do
+    v=${scenario%%:*} mounts=${scenario#*:}
     cp "$BOARD_WORK/good.cc" /mnt/flash/zq.cc
     case $v in
       short) truncate -s 700 /mnt/flash/zq.cc ;;

@@ -78,15 +78,15 @@ void compare(const std::string &format, A... args) {
   }
 }
 
-struct Spec {
+struct Conversion {
   std::string text;
   bool star_width = false, star_precision = false;
   int width = 0, precision = 0;
 };
 
 // "%" flags width precision; the caller appends size and conversion.
-Spec random_spec(int max_precision) {
-  Spec s;
+Conversion random_conversion(int max_precision) {
+  Conversion s;
   s.text = "%";
   static const char flags[] = "-+ #0";
   size_t nflags = pick(4);
@@ -110,7 +110,7 @@ Spec random_spec(int max_precision) {
 }
 
 template <typename T>
-void compare_spec(const Spec &s, const std::string &format, T v) {
+void compare_conversion(const Conversion &s, const std::string &format, T v) {
   if (s.star_width && s.star_precision) {
     compare(format, s.width, s.precision, v);
   } else if (s.star_width) {
@@ -131,28 +131,28 @@ TEST(PrintDiff, Integers) {
   static const char conversions[] = "diuoxX";
   static const char *sizes[] = {"", "hh", "h", "l", "ll", "z", "t", "j"};
   for (int i = 0; i < 12000; ++i) {
-    Spec s = random_spec(40);
+    Conversion s = random_conversion(40);
     const char *size = sizes[pick(8)];
     char conv = conversions[pick(6)];
     std::string format = decorate(s.text + size + conv);
     uint64_t v = spread();
     if (pick(2) == 0) v = 0 - v;
     SCOPED_TRACE(format);
-    if (!strcmp(size, "")) compare_spec(s, format, static_cast<int>(v));
-    else if (!strcmp(size, "hh") || !strcmp(size, "h")) compare_spec(s, format, static_cast<int>(v));
-    else if (!strcmp(size, "l")) compare_spec(s, format, static_cast<long>(v));
-    else if (!strcmp(size, "ll") || !strcmp(size, "j")) compare_spec(s, format, static_cast<long long>(v));
-    else if (!strcmp(size, "z")) compare_spec(s, format, static_cast<size_t>(v));
-    else compare_spec(s, format, static_cast<ptrdiff_t>(v));
+    if (!strcmp(size, "")) compare_conversion(s, format, static_cast<int>(v));
+    else if (!strcmp(size, "hh") || !strcmp(size, "h")) compare_conversion(s, format, static_cast<int>(v));
+    else if (!strcmp(size, "l")) compare_conversion(s, format, static_cast<long>(v));
+    else if (!strcmp(size, "ll") || !strcmp(size, "j")) compare_conversion(s, format, static_cast<long long>(v));
+    else if (!strcmp(size, "z")) compare_conversion(s, format, static_cast<size_t>(v));
+    else compare_conversion(s, format, static_cast<ptrdiff_t>(v));
     if (HasFatalFailure()) return;
   }
 }
 
 TEST(PrintDiff, IntegersWithLargePrecision) {
   for (int i = 0; i < 500; ++i) {
-    Spec s = random_spec(512);
+    Conversion s = random_conversion(512);
     std::string format = decorate(s.text + "ll" + "diuoxX"[pick(6)]);
-    compare_spec(s, format, static_cast<long long>(spread()));
+    compare_conversion(s, format, static_cast<long long>(spread()));
     if (HasFatalFailure()) return;
   }
 }
@@ -160,19 +160,19 @@ TEST(PrintDiff, IntegersWithLargePrecision) {
 TEST(PrintDiff, CharactersStringsPointers) {
   static const char *words[] = {"", "a", "word", "a string longer than eleven", "tab\there"};
   for (int i = 0; i < 6000; ++i) {
-    Spec s = random_spec(30);
+    Conversion s = random_conversion(30);
     SCOPED_TRACE(s.text);
     switch (pick(4)) {
       case 0:
-        compare_spec(s, decorate(s.text + "c"), static_cast<int>(1 + pick(126)));
+        compare_conversion(s, decorate(s.text + "c"), static_cast<int>(1 + pick(126)));
         break;
       case 1:
-        compare_spec(s, decorate(s.text + "s"), words[pick(5)]);
+        compare_conversion(s, decorate(s.text + "s"), words[pick(5)]);
         break;
       case 2: {
         void *p = reinterpret_cast<void *>(static_cast<uintptr_t>(spread()));
         if (p == nullptr) p = &s;
-        compare_spec(s, decorate(s.text + "p"), p);
+        compare_conversion(s, decorate(s.text + "p"), p);
         break;
       }
       default:
@@ -190,7 +190,7 @@ TEST(PrintDiff, CharactersStringsPointers) {
 TEST(PrintDiff, Floating) {
   static const char conversions[] = "efgEG";
   for (int i = 0; i < 8000; ++i) {
-    Spec s = random_spec(60);
+    Conversion s = random_conversion(60);
     char conv = conversions[pick(5)];
     double v;
     switch (pick(4)) {
@@ -206,15 +206,15 @@ TEST(PrintDiff, Floating) {
     bool long_double = pick(4) == 0;
     std::string format = decorate(s.text + (long_double ? "L" : "") + conv);
     SCOPED_TRACE(format);
-    if (long_double) compare_spec(s, format, static_cast<long double>(v));
-    else compare_spec(s, format, v);
+    if (long_double) compare_conversion(s, format, static_cast<long double>(v));
+    else compare_conversion(s, format, v);
     if (HasFatalFailure()) return;
   }
 }
 
 TEST(PrintDiff, SeveralConversionsInOneFormat) {
   for (int i = 0; i < 3000; ++i) {
-    Spec a = random_spec(20), b = random_spec(20);
+    Conversion a = random_conversion(20), b = random_conversion(20);
     if (a.star_width || a.star_precision || b.star_width || b.star_precision) continue;
     std::string format = decorate(a.text + "ld") + decorate(b.text + "s") + decorate("%" "lu");
     compare(format, static_cast<long>(spread()), "text", static_cast<unsigned long>(spread()));
