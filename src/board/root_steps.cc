@@ -11,21 +11,19 @@
 
 #include <stdio.h>
 
+#include "storage/flash_map.h"
+
 namespace bsp::root {
 
-namespace {
-constexpr unsigned int kFlashFileSize = 0x480000;
-constexpr unsigned long kPiecesBase = 0x80000;
-constexpr unsigned long kPiecesSize = 0x100000;  // main and spare areas together
-}  // namespace
+namespace map = bsp::flash_map;
 
 void init_checksums() { BSP_CrcInit(); }
 void init_board_config() {}
 void init_flash_front() { FLASH_InitFlashDrv(); }
 // The path is a constant of the library: the front keeps the pointer for the process's life.
-void create_flash_file(const char *path) { FLASH_CreateFlashFile(const_cast<char *>(path), kFlashFileSize); }
+void create_flash_file(const char *path) { FLASH_CreateFlashFile(const_cast<char *>(path), map::kFlashFileSize); }
 void init_pieces() {
-  BSP_VfsPiecesConfig(kPiecesBase, kPiecesSize);
+  BSP_VfsPiecesConfig(map::kPiecesBase, map::kPiecesSize);
   BSP_VfsPiecesInit();
 }
 uint32_t init_flash_dynamic() { return 0; }

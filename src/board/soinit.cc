@@ -8,6 +8,7 @@
 
 #include "board/root_steps.h"
 #include "board/watchdog_feeder.h"
+#include "storage/flash_map.h"
 
 extern "C" {
 BSP_API uint32_t watchdog_flag = 0;
@@ -18,7 +19,6 @@ namespace {
 
 const char kBuildDate[] = __DATE__;
 const char kBuildTime[] = __TIME__;
-const char kFlashFile[] = "/mnt/misc/flashfile";
 
 enum class MiscDir { IfMissing, Always };
 
@@ -39,11 +39,11 @@ void run_root(const RootProfile &root) {
   bsp::root::init_checksums();
   bsp::root::init_board_config();
   bsp::root::init_flash_front();
-  printf("\r\n FLASH_CreateFlashFile %s\r\n", kFlashFile);
-  if (root.misc_dir == MiscDir::Always || access("/mnt/misc", F_OK) != 0) {
+  printf("\r\n FLASH_CreateFlashFile %s\r\n", bsp::flash_map::kFlashFilePath);
+  if (root.misc_dir == MiscDir::Always || access(bsp::flash_map::kMiscDir, F_OK) != 0) {
     system("mkdir /mnt/misc");
   }
-  bsp::root::create_flash_file(kFlashFile);
+  bsp::root::create_flash_file(bsp::flash_map::kFlashFilePath);
   bsp::root::init_pieces();
   if (bsp::root::init_flash_dynamic() != 0) {
     puts("\n\r\r\nInitializing FlashDynamic Module:FAIL\r");

@@ -8,24 +8,18 @@
 #include "loader/command.h"
 #include "loader/loader.h"
 #include "storage/bootmem.h"
+#include "storage/flash_map.h"
 
-namespace {
-
-// The flash front keeps this pointer for the life of the process.
-char g_flash_file[] = "/mnt/misc/flashfile";
-constexpr unsigned int kFlashFileSize = 0x480000;
-constexpr unsigned long kPiecesOffset = 0x80000;
-constexpr unsigned long kPiecesSize = 0x100000;
-
-}  // namespace
+namespace map = bsp::flash_map;
 
 extern "C" int32_t Boot_Init(void) {
   // Failures before the pieces start-up show up later, as a load state word that cannot be read.
   Boot_BootinfoInit();
   BSP_CrcInit();
   FLASH_InitFlashDrv();
-  if (access("/mnt/misc", F_OK) != 0) bsp::loader::run_command("mkdir /mnt/misc");
-  FLASH_CreateFlashFile(g_flash_file, kFlashFileSize);
-  BSP_VfsPiecesConfig(kPiecesOffset, kPiecesSize);
+  if (access(map::kMiscDir, F_OK) != 0) bsp::loader::run_command("mkdir /mnt/misc");
+  // The front keeps the path for the life of the process and never writes through it.
+  FLASH_CreateFlashFile(const_cast<char *>(map::kFlashFilePath), map::kFlashFileSize);
+  BSP_VfsPiecesConfig(map::kPiecesBase, map::kPiecesSize);
   return static_cast<int32_t>(BSP_VfsPiecesInit());
 }

@@ -27,6 +27,9 @@ size_t read_at(int fd, std::span<uint8_t> out, uint64_t offset) {
 }  // namespace bsp::loader
 
 using namespace bsp::loader;
+using bsp::UniqueFd;
+using bsp::load_le16;
+using bsp::load_le32;
 
 extern "C" {
 

@@ -17,6 +17,7 @@
 namespace {
 
 using namespace bsp::loader;
+using bsp::UniqueFd;
 
 constexpr size_t kCmdlineBytes = 20;  // only this much of the kernel command line is looked at
 constexpr uint32_t kKernelCap = 0x800000;

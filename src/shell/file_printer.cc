@@ -42,7 +42,7 @@ BSP_API unsigned long BSPCMD_PrintFile(signed char *pFileName) {
   }
   SHELL_JUDGE(data.zero(), "memset_s");
   SHELL_JUDGE(conv.zero(), "memset_s");
-  bsp::shell::FileDescriptor fd(open(name, O_RDONLY));
+  bsp::UniqueFd fd(open(name, O_RDONLY));
   if (fd.get() < 0) {
     DRV_Printf("This board not support this query\r\n");
     return 1;

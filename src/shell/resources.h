@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include "os/unique_fd.h"
+
 namespace bsp::shell {
 
 // A heap buffer freed on every path.
@@ -21,21 +23,6 @@ class HeapBuffer {
  private:
   unsigned char *data_;
   size_t size_;
-};
-
-// A descriptor closed on every path.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FileDescriptor(const FileDescriptor &) = delete;
-  FileDescriptor &operator=(const FileDescriptor &) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
 };
 
 }  // namespace bsp::shell

@@ -1,4 +1,5 @@
 // The loader's boot parameter memory: created with zeros on the first boot, then only mapped.
+#include "os/le_bytes.h"
 #include "storage/bootmem.h"
 
 #include <errno.h>
@@ -109,27 +110,27 @@ int32_t Boot_BootinfoInit(void) {
 }
 
 int32_t Boot_IncrLoadFailTimes(void) {
-  if (uint8_t *p = count_bytes()) bm::store_le16(p, static_cast<uint16_t>(bm::load_le16(p) + 1));
+  if (uint8_t *p = count_bytes()) bsp::store_le16(p, static_cast<uint16_t>(bsp::load_le16(p) + 1));
   return 0;
 }
 
 int32_t Boot_ClearLoadFailTimes(void) {
-  if (uint8_t *p = count_bytes()) bm::store_le16(p, 0);
+  if (uint8_t *p = count_bytes()) bsp::store_le16(p, 0);
   return 0;
 }
 
 int32_t Boot_GetLoadFailTimes(void) {
   const uint8_t *p = count_bytes();
-  return p == nullptr ? 0 : static_cast<int32_t>(bm::load_le16(p));
+  return p == nullptr ? 0 : static_cast<int32_t>(bsp::load_le16(p));
 }
 
 uint32_t Boot_GetSearchPktCnt(void) {
   const uint8_t *p = search_index_bytes();
-  return p == nullptr ? 0 : bm::load_le32(p);
+  return p == nullptr ? 0 : bsp::load_le32(p);
 }
 
 void Boot_SetSearchPktCnt(uint32_t count) {
-  if (uint8_t *p = search_index_bytes()) bm::store_le32(p, count);
+  if (uint8_t *p = search_index_bytes()) bsp::store_le32(p, count);
 }
 
 }  // extern "C"

@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "os/le_bytes.h"
 #include "storage/bootmem_layout.h"
 #include "storage/flavor.h"
 
@@ -19,8 +20,8 @@ BSP_API SearchPktLog *g_u32SearchPktCnt = nullptr;
 namespace {
 
 namespace flavor = bsp::storage::flavor;
-using bsp::bootmem::load_le32;
-using bsp::bootmem::store_le32;
+using bsp::load_le32;
+using bsp::store_le32;
 
 constexpr char kSource[] = "bootparam.cc";
 

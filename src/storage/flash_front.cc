@@ -14,7 +14,7 @@
 #include "storage/flavor.h"
 
 namespace flavor = bsp::storage::flavor;
-using bsp::storage::UniqueFd;
+using bsp::UniqueFd;
 
 extern "C" {
 char *g_flash_file_path = nullptr;

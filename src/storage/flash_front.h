@@ -5,6 +5,8 @@
 #include <stdint.h>
 #include <unistd.h>
 
+#include "os/unique_fd.h"
+
 extern "C" {
 extern char *g_flash_file_path;
 extern uint32_t g_flash_file_length;
@@ -18,24 +20,6 @@ extern uint32_t g_u32FlashNum;
 namespace bsp::storage {
 
 inline constexpr uint32_t kMaxFlashFileSize = 0x800000;
-
-// Owns one file descriptor.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) : fd_(fd) {}
-  ~UniqueFd() { reset(); }
-  UniqueFd(const UniqueFd &) = delete;
-  UniqueFd &operator=(const UniqueFd &) = delete;
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  void reset(int fd = -1) {
-    if (fd_ >= 0) close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
 
 // Writes all of buf; the total written, or the failing call's negative result if none was.
 long total_write(int fd, const void *buf, size_t len);

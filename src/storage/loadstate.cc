@@ -10,6 +10,7 @@
 #include <bsp/crc.h>
 #include <bsp/pieces.h>
 
+#include "os/le_bytes.h"
 #include "storage/bootmem_layout.h"
 #include "storage/flavor.h"
 #include "storage/loadstate_sets.h"
@@ -47,7 +48,7 @@ BSP_API uint32_t BSP_SetLoadStateWord(LOAD_STATE_WORD_S *pstLoadStateWord) {
   if (pstLoadStateWord == nullptr) return flavor::kFail;
   init_crc_tabl();
   uint16_t crc = BSP_Crc16Cal(bytes(pstLoadStateWord) + kCrcOffset, kRecordSize - kCrcOffset);
-  bsp::bootmem::store_le16(&pstLoadStateWord->usCrcChkSum, crc);
+  bsp::store_le16(&pstLoadStateWord->usCrcChkSum, crc);
   printf("\r\nSave load state word...");
   unsigned long written = 0;
   uint32_t rc = BSP_VfsPiecesFileWrite(piece_name(), 0, bytes(pstLoadStateWord), kRecordSize, &written);
@@ -62,7 +63,7 @@ BSP_API uint32_t BSP_SetLoadStateWord(LOAD_STATE_WORD_S *pstLoadStateWord) {
 BSP_API uint32_t BSP_InitLoadStateWord(LOAD_STATE_WORD_S *pstLoadStateWord) {
   if (pstLoadStateWord == nullptr) return flavor::kFail;
   flavor::judge(memset_s(pstLoadStateWord, kRecordSize, 0, kRecordSize), "memset_s", kSource, __LINE__);
-  bsp::bootmem::store_le32(&pstLoadStateWord->ulMagicWord, LOAD_STATE_WORD_MAGIC);
+  bsp::store_le32(&pstLoadStateWord->ulMagicWord, LOAD_STATE_WORD_MAGIC);
   pstLoadStateWord->ucCurDiskFlag = 0;
   pstLoadStateWord->stLoadStateWordCur.ucPktValidFlag = 1;
   pstLoadStateWord->stLoadStateWordPre.ucPktValidFlag = 0;
@@ -80,7 +81,7 @@ BSP_API uint32_t BSP_GetLoadStateWord(LOAD_STATE_WORD_S *pstLoadStateWord) {
     printf("\r\nGet load start word fail! Creat a new one now.");
     return BSP_InitLoadStateWord(pstLoadStateWord);
   }
-  if (bsp::bootmem::load_le32(&pstLoadStateWord->ulMagicWord) == LOAD_STATE_WORD_MAGIC) return 0;
+  if (bsp::load_le32(&pstLoadStateWord->ulMagicWord) == LOAD_STATE_WORD_MAGIC) return 0;
   BSP_VfsPiecesFileDelete(piece_name(), 1);
   printf("\r\nLoad start word invalid! Delete and Creat a new one now.");
   return BSP_InitLoadStateWord(pstLoadStateWord);

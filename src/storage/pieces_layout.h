@@ -10,20 +10,16 @@
 #include <span>
 #include <string_view>
 
+#include "os/le_bytes.h"
+
 namespace bsp::storage::pieces {
 
 // A little-endian 32-bit field with byte alignment, so records map onto any image offset.
 class Le32 {
  public:
-  operator uint32_t() const {
-    return static_cast<uint32_t>(b_[0]) | static_cast<uint32_t>(b_[1]) << 8 | static_cast<uint32_t>(b_[2]) << 16 |
-           static_cast<uint32_t>(b_[3]) << 24;
-  }
+  operator uint32_t() const { return load_le32(b_); }
   Le32 &operator=(uint32_t v) {
-    b_[0] = static_cast<uint8_t>(v);
-    b_[1] = static_cast<uint8_t>(v >> 8);
-    b_[2] = static_cast<uint8_t>(v >> 16);
-    b_[3] = static_cast<uint8_t>(v >> 24);
+    store_le32(b_, v);
     return *this;
   }
 

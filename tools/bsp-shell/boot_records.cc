@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "os/unique_fd.h"
 #include "storage/bootmem_layout.h"
 
 namespace bsp::host {
@@ -21,20 +22,6 @@ namespace bm = bsp::bootmem;
 alignas(8) unsigned char g_private_boot_info[bm::kRecordSize];
 alignas(8) unsigned char g_private_search_log[bm::kRecordSize];
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd &) = delete;
-  Fd &operator=(const Fd &) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 size_t file_size(int fd) {
   struct stat st;
   return fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
@@ -42,7 +29,7 @@ size_t file_size(int fd) {
 
 // The file mapped for the life of the process, or null; only bytes that exist are used.
 unsigned char *map_boot_memory(size_t &bytes) {
-  Fd fd(open(bm::kPath, O_RDWR | O_CLOEXEC));
+  UniqueFd fd(open(bm::kPath, O_RDWR | O_CLOEXEC));
   bytes = fd.get() >= 0 ? file_size(fd.get()) : 0;
   if (bytes == 0) return nullptr;
   if (bytes > bm::kFileSize) bytes = bm::kFileSize;
@@ -68,7 +55,7 @@ void point_boot_records(void *lib) {
 }
 
 bool mark_boot_good() {
-  Fd fd(open(bm::kPath, O_RDWR | O_CLOEXEC));
+  UniqueFd fd(open(bm::kPath, O_RDWR | O_CLOEXEC));
   if (fd.get() < 0) return errno == ENOENT;
   if (file_size(fd.get()) < bm::kLoadFailCountOffset + 2) return true;
   unsigned char zero[2] = {0, 0};
