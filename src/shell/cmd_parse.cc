@@ -261,11 +261,13 @@ BSP_API int lib_atoi(const char *dest) {
   return static_cast<int>(v);
 }
 
+// A match answers the index in str1 just after it. An empty str2 begins every string, but
+// the index after it, 0, would read as no match: it answers 1.
 BSP_API int lib_strstr_ncase(char *str1, char *str2) {
   if (str1 == nullptr || str2 == nullptr) return 0;
   size_t n = strlen(str2);
   if (strncasecmp(str1, str2, n) != 0) return 0;
-  return static_cast<int>(n);
+  return n == 0 ? 1 : static_cast<int>(n);
 }
 
 BSP_API unsigned int lib_strtoip(char *str) {

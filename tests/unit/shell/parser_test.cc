@@ -362,6 +362,10 @@ TEST(Conversion, TextHelpers) {
   EXPECT_NE(0, lib_strstr_ncase(w("ArgCnt=1"), w("argcnt")));
   EXPECT_EQ(0, lib_strstr_ncase(w("arg"), w("argcnt")));
   EXPECT_EQ(0, lib_strstr_ncase(w("x argcnt"), w("argcnt")));
+  // An empty second string begins every string, the empty one too.
+  EXPECT_NE(0, lib_strstr_ncase(w("argcnt"), w("")));
+  EXPECT_NE(0, lib_strstr_ncase(w(""), w("")));
+  EXPECT_EQ(0, lib_strstr_ncase(nullptr, w("")));
   struct {
     const char *text;
     int digital;
