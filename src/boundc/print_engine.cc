@@ -205,10 +205,7 @@ bool emit_wide_char(Writer &out, const Conversion &conv, wint_t c) {
   return true;
 }
 
-bool is_wide(const Conversion &conv) {
-  if (conv.type == 'C' || conv.type == 'S') return conv.size != Size::kShort && conv.size != Size::kChar;
-  return conv.size == Size::kLong || conv.size == Size::kWide;
-}
+bool is_wide(const Conversion &conv) { return is_wide_text(conv.type, conv.size); }
 
 // Floating conversions go to the platform's formatter with the same conversion text.
 bool emit_float(Writer &out, const Conversion &conv, ArgList &args) {

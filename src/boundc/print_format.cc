@@ -20,16 +20,6 @@ bool is_type(char c) {
   }
 }
 
-bool is_size(char c) {
-  switch (c) {
-    case 'I': case 'L': case 'N': case 'Z': case 'h': case 'j': case 'l': case 'q':
-    case 't': case 'w': case 'z':
-      return true;
-    default:
-      return false;
-  }
-}
-
 unsigned flag_bit(char c) {
   switch (c) {
     case '-': return kLeft;
@@ -43,43 +33,6 @@ unsigned flag_bit(char c) {
 bool add_digit(int &value, char c) {
   if (value > kDigitLimit) return false;
   value = value * 10 + (c - '0');
-  return true;
-}
-
-// Applies one size letter; p points at it and is advanced past what the size consumed.
-// Returns false when an 'I' turns out not to be a size.
-bool take_size(const char *&p, Size &size) {
-  char c = *p;
-  switch (c) {
-    case 'I':
-      if (p[1] == '6' && p[2] == '4') {
-        size = Size::kInt64;
-        p += 3;
-        return true;
-      }
-      if (p[1] == '3' && p[2] == '2') {
-        size = Size::kInt32;
-        p += 3;
-        return true;
-      }
-      switch (p[1]) {
-        case 'd': case 'i': case 'o': case 'u': case 'x': case 'X':
-          size = Size::kInt32;
-          ++p;
-          return true;
-        default:
-          return false;
-      }
-    case 'h': size = size == Size::kShort ? Size::kChar : Size::kShort; break;
-    case 'l': size = size == Size::kLong ? Size::kInt64 : Size::kLong; break;
-    case 'L': size = Size::kLongDouble; break;
-    case 'q': case 'j': size = Size::kInt64; break;
-    case 'z': case 'Z': size = Size::kSizeT; break;
-    case 't': size = Size::kPtrDiff; break;
-    case 'w': size = Size::kWide; break;
-    default: break;  // 'N' is accepted and ignored
-  }
-  ++p;
   return true;
 }
 
@@ -101,13 +54,15 @@ ParseResult parse_full_conversion(const char *&p, ArgList &args, Conversion &out
       ++p;
       return ParseResult::kConversion;
     }
-    if (is_size(c)) {
-      if (!take_size(p, out.size)) {
+    switch (read_size(p, out.size, Engine::kPrint)) {
+      case SizeRead::kTaken:
+        state = State::kSize;
+        continue;
+      case SizeRead::kTextI:
         ++p;
         return ParseResult::kLiteralI;
-      }
-      state = State::kSize;
-      continue;
+      case SizeRead::kNone:
+        break;
     }
     if (state == State::kSize) return ParseResult::kInvalid;
     switch (state) {

@@ -4,6 +4,7 @@
 #include <stdint.h>
 
 #include "arg_list.h"
+#include "size_letters.h"
 
 namespace bsp::boundc::print {
 
@@ -13,20 +14,6 @@ enum Flag : unsigned {
   kBlank = 1u << 2,  // ' '
   kAlt = 1u << 3,    // '#'
   kZero = 1u << 4,   // '0'
-};
-
-// Argument width of a conversion, as written in the format.
-enum class Size : uint8_t {
-  kDefault,
-  kChar,        // hh
-  kShort,       // h
-  kInt32,       // I32, and I before an integer conversion
-  kInt64,       // ll q I64 j
-  kLong,        // l: the platform's long; wide for c and s
-  kSizeT,       // z Z
-  kPtrDiff,     // t
-  kWide,        // w
-  kLongDouble,  // L: long double for floating conversions, 64-bit for integers
 };
 
 struct Conversion {

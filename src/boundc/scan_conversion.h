@@ -4,10 +4,9 @@
 #include <stdint.h>
 
 #include "scan_source.h"
+#include "size_letters.h"
 
 namespace bsp::boundc::scan {
-
-enum class Size : uint8_t { kDefault, kChar, kShort, kInt32, kInt64, kLong, kSizeT, kPtrDiff, kWide, kLongDouble };
 
 struct Conversion {
   bool suppress = false;

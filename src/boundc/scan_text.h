@@ -43,10 +43,7 @@ class TextDest {
 // left at the end of the format.
 bool parse_set(const char *&p, CharSet &members);
 
-inline bool is_wide_text(const Conversion &conv) {
-  if (conv.type == 'C' || conv.type == 'S') return conv.size != Size::kShort && conv.size != Size::kChar;
-  return conv.size == Size::kLong || conv.size == Size::kWide;
-}
+inline bool is_wide_text(const Conversion &conv) { return is_wide_text(conv.type, conv.size); }
 
 // set: the members for "%["; dest null: a suppressed conversion.
 Outcome scan_text(Source &in, const Conversion &conv, const CharSet *set, TextDest *dest);
