@@ -1,6 +1,7 @@
 // Start-up roots: one per host process kind, each bringing the board layer up in a fixed order.
 #include <bsp/board.h>
 #include <bsp/diag.h>
+#include <bsp/osadapt.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -56,8 +57,9 @@ void run_root(const RootProfile &root) {
 }  // namespace
 
 // Not started by any root: the host decides whether a feeder runs (see the reference host).
+// It waits through the OS adaptation, so on the host's nPth thread the others keep running.
 extern "C" __attribute__((used)) void *watchdog_thread_main(void *) {
-  bsp::watchdog::feed(watchdog_flag, g_wdg_fd);
+  bsp::watchdog::feed(watchdog_flag, g_wdg_fd, [](unsigned seconds) { BSP_taskDelay(seconds * 1000u); });
   return nullptr;
 }
 

@@ -6,19 +6,20 @@
 #include <stdint.h>
 #include <stdio.h>
 #include <sys/ioctl.h>
-#include <unistd.h>
+
+#include "os/watchdog_dev.h"
 
 namespace bsp::watchdog {
 
-constexpr unsigned long kSetOptions = 0x80045704;  // WDIOC_SETOPTIONS
-constexpr unsigned long kSetTimeout = 0xC0045706;  // WDIOC_SETTIMEOUT
-constexpr unsigned long kKeepAlive = 0x80045705;   // WDIOC_KEEPALIVE
-constexpr unsigned long kEnableCard = 2;           // WDIOS_ENABLECARD
 constexpr int kTimeoutSeconds = 10;
 constexpr unsigned kPingPeriodSeconds = 2;
 
 // Runs for ever once the device is enabled; returns only when it cannot be opened or enabled.
-inline void feed(volatile uint32_t &flag, volatile int32_t &fd_out) {
+// pause(seconds) waits between pings. The feeder runs on one of the host's nPth threads, so
+// pause must hand nPth's lock back while it waits: a plain sleep there freezes every other
+// thread of the host while the pings go on. The device requests themselves do not block.
+template <typename Pause>
+void feed(volatile uint32_t &flag, volatile int32_t &fd_out, Pause &&pause) {
   flag = 1;
   int fd = open("/dev/watchdog", O_RDWR);
   fd_out = fd;
@@ -26,8 +27,7 @@ inline void feed(volatile uint32_t &flag, volatile int32_t &fd_out) {
     puts("open /dev/watchdog failed  ");
     return;
   }
-  // The option travels as the request's argument value, not through a pointer.
-  if (ioctl(fd, kSetOptions, kEnableCard) != 0) {
+  if (set_options(fd, kEnableCard) != 0) {
     puts("/dev/watchdog enable fail\r");
     return;
   }
@@ -35,7 +35,7 @@ inline void feed(volatile uint32_t &flag, volatile int32_t &fd_out) {
   ioctl(fd, kSetTimeout, &timeout);
   for (;;) {
     if (flag != 0) ioctl(fd, kKeepAlive, 0);
-    sleep(kPingPeriodSeconds);
+    pause(kPingPeriodSeconds);
   }
 }
 

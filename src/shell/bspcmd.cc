@@ -8,8 +8,8 @@
 #include <bsp/shell.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/ioctl.h>
 
+#include "os/watchdog_dev.h"
 #include "shell/cmd_internal.h"
 #include "shell/judge.h"
 #include "shell/resources.h"
@@ -17,10 +17,6 @@
 namespace {
 
 constexpr char kSourceFile[] = "bspcmd.cc";
-
-constexpr unsigned long kWdSetOptions = 0x80045704;  // WDIOC_SETOPTIONS
-constexpr unsigned long kWdDisableCard = 1;          // WDIOS_DISABLECARD
-constexpr unsigned long kWdEnableCard = 2;           // WDIOS_ENABLECARD
 
 constexpr size_t kPieceData = 128;
 constexpr size_t kPieceName = 32;
@@ -102,9 +98,8 @@ BSP_API unsigned long test_watchdog_close(unsigned long close) {
     puts("watchdog closed\r");
     return 0;
   }
-  // The option travels as the request's argument value, as the feeder passes it.
-  unsigned long option = close == 1 ? kWdDisableCard : kWdEnableCard;
-  if (ioctl(g_wdg_fd, kWdSetOptions, option) != 0) {
+  int option = close == 1 ? bsp::watchdog::kDisableCard : bsp::watchdog::kEnableCard;
+  if (bsp::watchdog::set_options(g_wdg_fd, option) != 0) {
     puts("watchdog close fail\r");
     return 1;
   }

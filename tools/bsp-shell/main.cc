@@ -91,9 +91,10 @@ struct WatchdogGlobals {
   int32_t *fd;
 };
 
+// On an nPth thread: it waits with nPth's sleep, so the shell's thread runs in between.
 void *run_feeder(void *arg) {
   auto *g = static_cast<WatchdogGlobals *>(arg);
-  bsp::watchdog::feed(*g->flag, *g->fd);
+  bsp::watchdog::feed(*g->flag, *g->fd, [](unsigned seconds) { npth_sleep(seconds); });
   return nullptr;
 }
 

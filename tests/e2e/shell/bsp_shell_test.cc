@@ -1,10 +1,11 @@
 // The reference host's debug shell end to end: command lines from arguments, from a pipe and
-// typed on a terminal with completion and history.
+// typed on a terminal with completion and history, and beside its watchdog feeder.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -92,8 +93,8 @@ TEST(BspShell, LinesFromAPipeUntilExit) {
 // Drives the interactive shell through a pseudo-terminal.
 class Terminal {
  public:
-  Terminal() {
-    std::vector<std::string> argv = bsp::test::with_emulator({bsp_shell_path()});
+  Terminal() : Terminal(bsp::test::with_emulator({bsp_shell_path()})) {}
+  explicit Terminal(std::vector<std::string> argv) {
     pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
     if (pid_ == 0) {
       std::vector<char *> args;
@@ -191,6 +192,54 @@ TEST(BspShell, InteractiveEditingCompletionAndHistory) {
 
   term.type("\x04");
   EXPECT_EQ(0, term.wait_exit()) << term.seen();
+}
+
+// bsp-shell with the watchdog device double preloaded: the feeder talks to it, never to a
+// real watchdog.
+std::vector<std::string> shell_with_watchdog_double(const std::string &log, std::vector<std::string> args) {
+  const char *preload = getenv("BSP_DEVDOUBLE");
+  std::string lib = preload != nullptr ? preload : "";
+  std::vector<std::string> argv;
+  const char *emulator = getenv("BSP_EMULATOR");
+  if (emulator != nullptr && *emulator != '\0') {
+    argv = {emulator, "-E", "LD_PRELOAD=" + lib, "-E", "BSP_DD_LOG=" + log};
+  } else {
+    argv = {"env", "LD_PRELOAD=" + lib, "BSP_DD_LOG=" + log};
+  }
+  argv.push_back(bsp_shell_path());
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
+}
+
+// The feeder runs on one of the host's nPth threads; while it waits between pings the shell's
+// thread must get to run its command line (which itself waits through nPth) and exit.
+TEST(BspShell, WatchdogFeederLeavesTheShellRunning) {
+  ASSERT_NE(nullptr, getenv("BSP_DEVDOUBLE")) << "needs the device double";
+  bsp::test::reset_board();
+  // Should the double not load, the feeder must still not reach a real device.
+  if (access("/dev/watchdog", F_OK) == 0) {
+    ASSERT_EQ(0, bsp::test::sh("mount --bind /dev/null /dev/watchdog"));
+  }
+  const std::string log = "/tmp/bsp-shell-watchdog-feeder.log";
+  unlink(log.c_str());
+  bsp::test::write_file("/mnt/cmdline", "BOOT_IMAGE=/boot_A/bzImage quiet\n");
+  ASSERT_EQ(0, bsp::test::sh("mount --bind /mnt/cmdline /proc/cmdline"));
+  int status;
+  std::string seen;
+  {
+    Terminal term(shell_with_watchdog_double(log, {"--watchdog", "-c", "bsp show proc info 0"}));
+    ASSERT_TRUE(term.started());
+    // A frozen shell never shows the line; then there is no exit to wait for either.
+    status = term.wait_for("BOOT_IMAGE=/boot_A/bzImage quiet") ? term.wait_exit() : -3;
+    seen = term.seen();
+  }
+  bsp::test::sh("umount /proc/cmdline");
+  EXPECT_EQ(0, status) << seen;
+  EXPECT_NE(std::string::npos, seen.find("BOOT_IMAGE=/boot_A/bzImage quiet")) << seen;
+  // The feeder ran beside the command: enabled the device and pinged it.
+  EXPECT_EQ(0u, bsp::test::read_file(log).rfind(
+                    "open /dev/watchdog 2\nioctl 80045704 *2\nioctl c0045706 *10\nioctl 80045705 0\n", 0))
+      << bsp::test::read_file(log);
 }
 
 }  // namespace

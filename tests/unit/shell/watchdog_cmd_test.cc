@@ -1,4 +1,5 @@
-// The watchdog commands against the device double: the option each request carries.
+// The watchdog commands against the device double: the option each request carries, read
+// through the pointer as the kernel reads it.
 #include <bsp/board.h>
 #include <bsp/shell.h>
 #include <fcntl.h>
@@ -33,10 +34,10 @@ TEST(WatchdogClose, DisablesOnOneAndEnablesOtherwise) {
     const char *printed;
     const char *request;
   } cases[] = {
-      {"bsp watchdog close 1", nullptr, 0, "watchdog closed 1\r\n", "ioctl 80045704 1\n"},
-      {"bsp watchdog close 0", nullptr, 0, "watchdog closed 0\r\n", "ioctl 80045704 2\n"},
-      {"bsp watchdog close 7", nullptr, 0, "watchdog closed 7\r\n", "ioctl 80045704 2\n"},
-      {"bsp watchdog close 1", "fail-enable", 1, "watchdog close fail\r\n", "ioctl 80045704 1\n"},
+      {"bsp watchdog close 1", nullptr, 0, "watchdog closed 1\r\n", "ioctl 80045704 *1\n"},
+      {"bsp watchdog close 0", nullptr, 0, "watchdog closed 0\r\n", "ioctl 80045704 *2\n"},
+      {"bsp watchdog close 7", nullptr, 0, "watchdog closed 7\r\n", "ioctl 80045704 *2\n"},
+      {"bsp watchdog close 1", "fail-enable", 1, "watchdog close fail\r\n", "ioctl 80045704 *1\n"},
   };
   for (const auto &c : cases) {
     if (c.mode != nullptr) setenv("BSP_DD_WATCHDOG", c.mode, 1);
