@@ -151,16 +151,8 @@ BSP_API unsigned long BSPCMD_Init_LoadState(void) {
     puts("Init LoadState Word fail\r");
     return 1;
   }
-  SHELL_JUDGE(record.zero(), "memset_s");
-  auto *word = reinterpret_cast<LOAD_STATE_WORD_S *>(record.get());
-  word->ulMagicWord = LOAD_STATE_WORD_MAGIC;
-  word->ucCurDiskFlag = 0;
-  word->stLoadStateWordCur.ucPktValidFlag = 1;
-  SHELL_JUDGE(strcpy_s(word->stLoadStateWordCur.acPktFileName, sizeof word->stLoadStateWordCur.acPktFileName,
-                       "flash:/zq.cc"),
-              "strcpy_s");
-  word->stLoadStateWordPre.ucPktValidFlag = 0;
-  if (BSP_SetLoadStateWord(word) != 0) {
+  // The storage's default record, built and saved there (magic stored little-endian).
+  if (BSP_InitLoadStateWord(reinterpret_cast<LOAD_STATE_WORD_S *>(record.get())) != 0) {
     puts("Init LoadState Word fail\r");
     return 1;
   }

@@ -253,6 +253,21 @@ TEST_F(BoardCommands, LoadStateShowAndInit) {
       "\r\n\r\n************** Pre Startup info ********************\r\nValid Flag State       : Invalid\r\n";
   ASSERT_GE(out.size(), default_show.size());
   EXPECT_EQ(default_show, out.substr(out.size() - default_show.size()));
+  // What it stored is the storage's default record, its magic little-endian.
+  auto stored = [] {
+    std::vector<unsigned char> bytes(sizeof(LOAD_STATE_WORD_S));
+    unsigned long got = 0;
+    char name[] = "statemach.efs";
+    EXPECT_EQ(0u, BSP_VfsPiecesFileRead(name, 0, bytes.data(), bytes.size(), &got));
+    EXPECT_EQ(bytes.size(), got);
+    return bytes;
+  };
+  const std::vector<unsigned char> by_command = stored();
+  EXPECT_EQ((std::vector<unsigned char>{0x21, 0x43, 0x34, 0x12}),
+            std::vector<unsigned char>(by_command.begin(), by_command.begin() + 4));
+  LOAD_STATE_WORD_S by_storage{};
+  capture_stdout([&] { ASSERT_EQ(0u, BSP_InitLoadStateWord(&by_storage)); });
+  EXPECT_EQ(by_command, stored());
 
   // The second set is current; a name filling its whole field is shown within the field.
   LOAD_STATE_WORD_S word{};
