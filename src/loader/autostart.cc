@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <memory>
 #include <string>
@@ -185,6 +186,9 @@ int32_t Boot_AutoSearchPktInOs(const char *dir, const char *const *excluded, uin
     int n = snprintf(candidate, sizeof candidate, "%s/%s", dir, entry->d_name);
     if (n < 0 || n >= kCandidateSize) continue;
     if (!has_cc_suffix(candidate)) continue;
+    // Only a regular file can be a package; a FIFO, a directory or a device is passed over.
+    struct stat st;
+    if (stat(candidate, &st) != 0 || !S_ISREG(st.st_mode)) continue;
     std::string vfs_name = std::string(kVfsPrefix) + entry->d_name;
     // A name the load state word cannot hold whole is no candidate.
     if (vfs_name.size() > static_cast<size_t>(kPktNameSize - 1)) continue;

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <stdint.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -13,7 +14,14 @@
 
 namespace bsp::loader {
 
-inline UniqueFd open_read(const char *path) { return UniqueFd(open(path, O_RDONLY | O_CLOEXEC)); }
+// Opens a regular file for reading. A FIFO or a device in its place must not hold the boot:
+// the open does not wait, and anything but a regular file counts as a file that cannot be opened.
+inline UniqueFd open_read(const char *path) {
+  UniqueFd fd(open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  struct stat st;
+  if (fd.valid() && (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))) fd.reset();
+  return fd;
+}
 
 // Reads up to out.size() bytes at offset; returns how many were read (short at end of file or
 // on error). Offsets beyond what off_t holds read nothing.

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "loader/loader.h"
 #include "loader/paths.h"
@@ -114,7 +115,8 @@ int32_t Boot_SaveFileToImg(const void *data, uint32_t length, const char *path) 
     return -1;
   }
   bool written = data != nullptr && length != 0 && fwrite(data, length, 1, file) == 1;
-  // A write that only fails when flushed at close is a failed write too.
+  // Written means on the disk: a write that fails when it is flushed is a failed write too.
+  if (written && (fflush(file) != 0 || fsync(fileno(file)) != 0)) written = false;
   if (fclose(file) != 0) written = false;
   if (!written) {
     Boot_Record_Error("%s Write failed \r\n", path);

@@ -74,14 +74,22 @@ bool kernel_copy(int from, uint64_t offset, uint64_t length, int to, CopyResult 
 }
 
 // Writes length bytes of the package from offset as a new file, a chunk at a time.
+// The file is flushed before it counts as written.
 CopyResult copy_to_file(int from, uint64_t offset, uint64_t length, const char *path, uint8_t *chunk) {
-  UniqueFd to(open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  // Not waiting for a reader: a FIFO in the image's place fails like any file that is no image.
+  UniqueFd to(open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666));
+  struct stat st;
+  if (to.valid() && (fstat(to.get(), &st) != 0 || !S_ISREG(st.st_mode))) to.reset();
   if (!to.valid()) return CopyResult::kOpenFailed;
   if (length == 0) return CopyResult::kWriteFailed;  // an empty image is no image
+  auto finish = [&to] {
+    if (fsync(to.get()) != 0) return CopyResult::kWriteFailed;
+    return close(to.release()) == 0 ? CopyResult::kOk : CopyResult::kWriteFailed;
+  };
   CopyResult result;
   if (kernel_copy(from, offset, length, to.get(), result)) {
     if (result != CopyResult::kOk) return result;
-    return close(to.release()) == 0 ? CopyResult::kOk : CopyResult::kWriteFailed;
+    return finish();
   }
   for (uint64_t done = 0; done < length;) {
     size_t want = static_cast<size_t>(length - done < kCopyChunk ? length - done : kCopyChunk);
@@ -94,7 +102,57 @@ CopyResult copy_to_file(int from, uint64_t offset, uint64_t length, const char *
     }
     done += want;
   }
-  return close(to.release()) == 0 ? CopyResult::kOk : CopyResult::kWriteFailed;
+  return finish();
+}
+
+bool flush_path(const char *path, int flags) {
+  UniqueFd fd(open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | flags));
+  return fd.valid() && fsync(fd.get()) == 0;
+}
+
+// A directory's entries reach the disk only with the directory itself.
+bool flush_dir(const char *dir) { return flush_path(dir, O_DIRECTORY); }
+
+// Set once a write into the other subarea failed in this boot: it may hold a broken image,
+// whatever its .efs files say, and GRUB must not be pointed at it.
+bool g_other_write_failed = false;
+
+int32_t failed_write() {
+  g_other_write_failed = true;
+  return -1;
+}
+
+// The files a subarea needs to boot: each image before its .efs file.
+constexpr const char *kBootFiles[] = {"bzImage", "bzImage.efs", "rootfs.gz", "rootfs.gz.efs"};
+
+// True when the subarea holds both images and both .efs files, all of them and the directory
+// flushed to the disk; otherwise records why not.
+bool ready_to_boot(bool a) {
+  for (const char *name : kBootFiles) {
+    char path[kPathSize];
+    subarea_file(path, a, name, "");
+    UniqueFd fd = open_read(path);
+    if (!fd.valid()) {
+      Boot_Record_Error("%s Missing, GRUB Not Switched\r\n", path);
+      return false;
+    }
+    struct stat st;
+    bool efs = strstr(name, ".efs") != nullptr;
+    if (fstat(fd.get(), &st) != 0 || st.st_size < (efs ? static_cast<off_t>(kEfsSize) : 1)) {
+      Boot_Record_Error("%s Too Short, GRUB Not Switched\r\n", path);
+      return false;
+    }
+    if (fsync(fd.get()) != 0) {
+      Boot_Record_Error("Flush %s Failed, GRUB Not Switched\r\n", path);
+      return false;
+    }
+  }
+  const char *dir = a ? kSubareaA : kSubareaB;
+  if (!flush_dir(dir)) {
+    Boot_Record_Error("Flush %s Failed, GRUB Not Switched\r\n", dir);
+    return false;
+  }
+  return true;
 }
 
 // What one synchronisation pass compares and copies, with its log texts.
@@ -215,33 +273,40 @@ int32_t Boot_UpdateSubfile(const char *pktPath, const char *subFileName) {
     Boot_Record_Error("Read %s Info Error\r\n", subFileName);
     return -1;
   }
-  char image[kPathSize];
+  char image[kPathSize], efs_path[kPathSize];
   subarea_file(image, a == 0, subFileName, "");
+  subarea_file(efs_path, a == 0, subFileName, ".efs");
+  // An .efs file marks a complete image: it goes, and is gone on the disk, before the image
+  // changes, and comes back only after the whole image is on the disk.
+  bool removed = unlink(efs_path) == 0 ? flush_dir(a == 0 ? kSubareaA : kSubareaB) : errno == ENOENT;
+  if (!removed) {
+    Boot_Record_Error("%s Remove failed \r\n", efs_path);
+    Boot_Record_Error("Write %s to Img Fail\r\n", subFileName);
+    return failed_write();
+  }
   uint64_t image_length = length >= kEfsSize ? length - kEfsSize : 0;
   switch (copy_to_file(package.get(), offset, image_length, image, chunk.get())) {
     case CopyResult::kOk: break;
     case CopyResult::kReadFailed:
       Boot_Record_Error("Read %s Info Error\r\n", subFileName);
-      return -1;
+      return failed_write();
     case CopyResult::kOpenFailed:
       Boot_Record_Error("%s Open failed \r\n", image);
       Boot_Record_Error("Write %s to Img Fail\r\n", subFileName);
-      return -1;
+      return failed_write();
     case CopyResult::kWriteFailed:
       Boot_Record_Error("%s Write failed \r\n", image);
       Boot_Record_Error("Write %s to Img Fail\r\n", subFileName);
-      return -1;
+      return failed_write();
   }
   uint8_t efs[kEfsSize];
   if (read_at(package.get(), efs, offset + image_length) < kEfsSize) {
     Boot_Record_Error("Read %s Info Error\r\n", subFileName);
-    return -1;
+    return failed_write();
   }
-  char efs_path[kPathSize];
-  subarea_file(efs_path, a == 0, subFileName, ".efs");
   if (Boot_SaveFileToImg(efs, kEfsSize, efs_path) != 0) {
     Boot_Record_Error("Write %s EFS to Img Fail\r\n", subFileName);
-    return -1;
+    return failed_write();
   }
   return 0;
 }
@@ -267,6 +332,7 @@ int32_t Boot_SynTwoSubareaFileIs(const char *cmdline) {
     return -1;
   }
   bool a = names_subarea_a(cmdline);
+  int32_t result = 0;
   for (const SyncItem &item : kSyncItems) {
     char path[kPathSize];
     uint8_t current[kEfsSize], backup[kEfsSize];
@@ -277,21 +343,30 @@ int32_t Boot_SynTwoSubareaFileIs(const char *cmdline) {
     }
     subarea_file(path, !a, item.efs, "");
     const char *copy = a ? item.copy_a_to_b : item.copy_b_to_a;
+    int status = 0;
     if (Bootload_GetFileEfsInfo(path, backup) != 0) {
       Boot_Record_Info("%s", item.backup_unreadable);
-      run_command(copy);
+      status = run_command(copy);
       Boot_Record_Info("System Execute %s \r\n", copy);
     } else if (efs_code_crc(current) != efs_code_crc(backup)) {
       puts(item.console);
       Boot_Record_Info("%s", item.record);
-      run_command(copy);
+      status = run_command(copy);
       Boot_Record_Info("%s", a ? item.done_a_to_b : item.done_b_to_a);
     }
+    if (status != 0) {
+      // The copy goes on to the .efs file after a failed image: that file must not stay, so
+      // that the image counts as missing and is copied again.
+      Boot_Record_Error("System Execute %s  Fail \r\n", copy);
+      unlink(path);
+      result = -1;
+    }
   }
-  return 0;
+  return result;
 }
 
 int32_t Boot_CheckAndSynSubarea(const char *pktPath) {
+  g_other_write_failed = false;
   int32_t kernel = Boot_CheckAndUpdate(pktPath, "bzImage");
   int32_t rootfs = Boot_CheckAndUpdate(pktPath, "rootfs.gz");
   char cmdline[kPathSize];
@@ -300,7 +375,14 @@ int32_t Boot_CheckAndSynSubarea(const char *pktPath) {
     Boot_Record_Error("Get Current Subarea Path Fail\r\n");
     return -1;
   }
+  // A failed write may have left a broken image behind: neither booted nor copied over, the
+  // package is not mounted, and the counted attempt leads to the rollback if this repeats.
+  if (g_other_write_failed) {
+    Boot_Record_Error("Write into %s Failed, GRUB Not Switched\r\n", a ? kSubareaB : kSubareaA);
+    return -1;
+  }
   if (kernel + rootfs != 0) {
+    if (!ready_to_boot(a == 0)) return -1;
     const char *sw = a ? "sed -i 's/boot_A/boot_B/g' /boot/grub/grub.cfg"
                        : "sed -i 's/boot_B/boot_A/g' /boot/grub/grub.cfg";
     run_command(sw);

@@ -62,6 +62,15 @@ uint8_t *search_index_bytes() {
   return g_u32SearchPktCnt == nullptr ? nullptr : reinterpret_cast<uint8_t *>(g_u32SearchPktCnt) + 4;
 }
 
+// A counter is kept only once it is in the file: the early failures reboot at once, and a
+// forced reboot would lose a change still in the page cache (and with it the rollback).
+void flush_counter(uint8_t *p, size_t size) {
+  static const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  uintptr_t at = reinterpret_cast<uintptr_t>(p), start = at & ~(page - 1);
+  if (msync(reinterpret_cast<void *>(start), at + size - start, MS_SYNC) != 0)
+    flavor::error_log("\r\n Msync  bootMem.dat errno = %s\r\n", strerror(errno));
+}
+
 }  // namespace
 
 extern "C" {
@@ -110,12 +119,18 @@ int32_t Boot_BootinfoInit(void) {
 }
 
 int32_t Boot_IncrLoadFailTimes(void) {
-  if (uint8_t *p = count_bytes()) bsp::store_le16(p, static_cast<uint16_t>(bsp::load_le16(p) + 1));
+  if (uint8_t *p = count_bytes()) {
+    bsp::store_le16(p, static_cast<uint16_t>(bsp::load_le16(p) + 1));
+    flush_counter(p, 2);
+  }
   return 0;
 }
 
 int32_t Boot_ClearLoadFailTimes(void) {
-  if (uint8_t *p = count_bytes()) bsp::store_le16(p, 0);
+  if (uint8_t *p = count_bytes()) {
+    bsp::store_le16(p, 0);
+    flush_counter(p, 2);
+  }
   return 0;
 }
 
@@ -130,7 +145,10 @@ uint32_t Boot_GetSearchPktCnt(void) {
 }
 
 void Boot_SetSearchPktCnt(uint32_t count) {
-  if (uint8_t *p = search_index_bytes()) bsp::store_le32(p, count);
+  if (uint8_t *p = search_index_bytes()) {
+    bsp::store_le32(p, count);
+    flush_counter(p, 4);
+  }
 }
 
 }  // extern "C"

@@ -39,8 +39,11 @@ trap 'board_take_down_app' EXIT
 
 boot() {
   [ $STANDIN = 1 ] && : > "$BOARD_WORK/commands.log"
+  BOOT_LOG_AT=$(stat -c %s /mnt/flash/boot_log.txt 2> /dev/null || echo 0)
   board_boot
 }
+# What the last boot added to the boot log.
+this_boot_log() { tail -c +$((BOOT_LOG_AT + 1)) /mnt/flash/boot_log.txt 2> /dev/null; }
 
 # check_app DESCRIPTION PACKAGE APP_VERSION: the package's application image is at /mnt/squash.
 check_app() {
@@ -101,7 +104,9 @@ scenario_empty_board() {
   check "the log starts with a record" '[[ "$(boot_log)" == "${CRLF} Info :"* || "$(boot_log)" == "${CRLF} Error :"* ]]'
   check "missing package reported" 'has "$(boot_log)" "Open Startup Software /mnt/flash/zq.cc Fail"'
   check "failure logged" 'has "$(boot_log)" " Error :Auto Start System Return Fail"'
-  check "both undecidable images switch GRUB" 'grep -q "linux /boot_B/bzImage" /boot/grub/grub.cfg && ! grep -q boot_A /boot/grub/grub.cfg'
+  # Both decisions fail, which would switch GRUB; but the other subarea is empty.
+  check "GRUB not switched to the empty subarea" 'grep -q "linux /boot_A/bzImage" /boot/grub/grub.cfg && ! grep -q boot_B /boot/grub/grub.cfg'
+  check "the refusal says why" 'has "$(boot_log)" " Error :/boot/boot_B/bzImage Missing, GRUB Not Switched${CRLF}"'
   check "reboot requested" '[ "$(board_reboot_count)" -ge 1 ]'
   check_no_app "nothing mounted"
   boot
@@ -351,6 +356,121 @@ scenario_large_update() {
   fi
   boot
   check_app "v2 mounted after the second boot" /mnt/flash/zq.cc v2
+}
+
+# A package of the given kernel and root file system images (NAME=FILE[:CRC] as bsp-mkpkg
+# takes them) and an application image of its own.
+package_of() {  # package_of OUT APP_VERSION BZIMAGE ROOTFS
+  local tmp rc
+  tmp=$(mktemp -d)
+  board_make_app_image "$tmp/app.sqsh" "$2"
+  ${EMULATOR:-} "$MKPKG" "$1" bzImage="$3" rootfs.gz="$4" app_squashfs="$tmp/app.sqsh"
+  rc=$?
+  rm -rf "$tmp"
+  return $rc
+}
+
+# A boot that refused to switch GRUB to subarea B after a failed write: the box keeps
+# running from A and reboots, the attempt counted, nothing mounted.
+check_refused() {  # check_refused DESCRIPTION IMAGE_THAT_FAILED COUNT REBOOTS_BEFORE
+  local image=$2 count=$3 reboots_before=$4
+  check "$1: exit status 0" '[ $BOARD_STATUS = 0 ]'
+  check "$1: the failed write is reported" 'has "$(this_boot_log)" " Error :Write $image to Img Fail${CRLF}"'
+  check "$1: the refusal says why" 'has "$(this_boot_log)" " Error :Write into /boot/boot_B/ Failed, GRUB Not Switched${CRLF}"'
+  check "$1: the boot fails" 'has "$(this_boot_log)" " Error :Auto Start System Return Fail"'
+  check "$1: GRUB still boots A" 'grep -q "linux /boot_A/bzImage" /boot/grub/grub.cfg && ! grep -q boot_B /boot/grub/grub.cfg'
+  check "$1: no .efs file beside the broken image" '[ ! -e /boot/boot_B/$image.efs ]'
+  check "$1: A untouched" 'diff -r "$BOARD_WORK/A.before" /boot/boot_A > /dev/null'
+  check "$1: reboot requested" '[ "$(board_reboot_count)" -gt "$reboots_before" ]'
+  check "$1: attempt counted" '[ "$(board_fail_count)" = "$count" ]'
+  check_no_app "$1: nothing mounted"
+}
+
+# /boot too full for the new kernel: the kernel's write into B fails. The box keeps booting A,
+# each failed boot counted, and the fourth rolls back to the other startup-file set.
+scenario_full_boot() {
+  mount -t tmpfs -o size=1m bsp-full-boot /boot || { echo "FAIL: cannot mount a small /boot"; exit 1; }
+  installed_board
+  board_make_package /mnt/flash/other.cc v1 65536 other
+  boot
+  check_app "v1 boots" /mnt/flash/zq.cc v1
+  check "B filled from A" 'diff -r /boot/boot_A /boot/boot_B > /dev/null'
+  board_take_down_app
+  # v2: a 2 MiB kernel, more than /boot has free, and v1's root file system.
+  mkdir -p "$BOARD_WORK/v2"
+  { echo "kernel v2"; head -c $((2 * 1024 * 1024)) /dev/zero | tr '\0' 'k'; } > "$BOARD_WORK/v2/bzImage"
+  package_of /mnt/flash/zq.cc v2 "$BOARD_WORK/v2/bzImage" /boot/boot_A/rootfs.gz
+  board_set_fail_count 0  # the host marked the v1 boot good
+  cp -a /boot/boot_A "$BOARD_WORK/A.before"
+  local n reboots
+  for n in 1 2 3; do
+    reboots=$(board_reboot_count)
+    boot
+    check_refused "attempt $n" bzImage "$n" "$reboots"
+  done
+  boot
+  check "fourth boot: rollback" 'has "$BOARD_CONSOLE" "3 Times&RollBack"'
+  check "fourth boot: the old software boots" 'has "$BOARD_CONSOLE" "Now boot from flash:/other.cc, please wait"'
+  check "fourth boot: still from A" 'grep -q "linux /boot_A/bzImage" /boot/grub/grub.cfg'
+  check "fourth boot: B's kernel copied again" 'diff -r /boot/boot_A /boot/boot_B > /dev/null'
+  check_app "fourth boot: its application image mounted" /mnt/flash/other.cc other
+}
+
+# Updates whose write fails for other reasons: an empty kernel image (a subfile of only its
+# 68-byte EFS block). GRUB stays; once a good package is back, the synchronisation copies the
+# image whose .efs file is missing.
+scenario_failed_update() {
+  installed_board
+  boot
+  check_app "v1 boots" /mnt/flash/zq.cc v1
+  board_take_down_app
+  cp /mnt/flash/zq.cc "$BOARD_WORK/v1.cc"
+  : > "$BOARD_WORK/empty"
+  package_of /mnt/flash/zq.cc v2 "$BOARD_WORK/empty:0x5a5a" /boot/boot_A/rootfs.gz
+  cp -a /boot/boot_A "$BOARD_WORK/A.before"
+  board_set_fail_count 0
+  local reboots
+  reboots=$(board_reboot_count)
+  boot
+  check_refused "empty kernel" bzImage 1 "$reboots"
+  check "empty kernel: the empty image is reported" 'has "$(this_boot_log)" " Error :/boot/boot_B/bzImage Write failed "'
+  cp "$BOARD_WORK/v1.cc" /mnt/flash/zq.cc
+  reboots=$(board_reboot_count)
+  boot
+  check "good package again: no reboot" '[ "$(board_reboot_count)" = "$reboots" ]'
+  check "good package again: the kernel is copied again" 'has "$(this_boot_log)" " Info : Get Backup File ESF Info Fail" && diff -r /boot/boot_A /boot/boot_B > /dev/null'
+  check_app "good package again: v1 mounted" /mnt/flash/zq.cc v1
+}
+
+# The startup package is a FIFO, and the flash volume holds a FIFO, a directory and a link to
+# a device named like packages. No boot hangs (each is guarded, so that a hang fails the test
+# instead of holding it): the package is refused as one that cannot be opened, the attempts are
+# counted, and the rollback's search passes over the impostors to the real package.
+scenario_fifo_package() {
+  installed_board
+  board_make_package /mnt/flash/other.cc v1 65536 other
+  boot
+  check_app "v1 boots" /mnt/flash/zq.cc v1
+  rm /mnt/flash/zq.cc
+  mkfifo /mnt/flash/zq.cc /mnt/flash/x.cc
+  mkdir /mnt/flash/d.cc
+  ln -s /dev/zero /mnt/flash/dev.cc
+  board_set_fail_count 0
+  local n reboots
+  for n in 1 2 3; do
+    reboots=$(board_reboot_count)
+    BOARD_RUNNER="timeout -k 5 120" boot
+    check "attempt $n: the loader did not hang" '[ $BOARD_STATUS = 0 ]'
+    check "attempt $n: refused as a package that cannot be opened" 'has "$(this_boot_log)" " Error :Open Startup Software /mnt/flash/zq.cc Fail "'
+    check "attempt $n: the boot fails and reboots" '[ "$(board_reboot_count)" -gt "$reboots" ]'
+    check "attempt $n: counted" '[ "$(board_fail_count)" = "$n" ]'
+    check_no_app "attempt $n: nothing mounted"
+  done
+  BOARD_RUNNER="timeout -k 5 120" boot
+  check "fourth boot: the loader did not hang" '[ $BOARD_STATUS = 0 ]'
+  check "fourth boot: rollback" 'has "$BOARD_CONSOLE" "3 Times&RollBack"'
+  check "fourth boot: the search takes the real package" 'has "$BOARD_CONSOLE" "Now boot from flash:/other.cc, please wait"'
+  check_app "fourth boot: its application image mounted" /mnt/flash/other.cc other
 }
 
 scenario=${1:?scenario}

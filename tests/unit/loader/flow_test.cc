@@ -145,6 +145,30 @@ TEST_F(Flow, SearchPassesOverExcludedAndOverlongNames) {
   EXPECT_EQ(chosen, std::vector<std::string>{"/mnt/flash/s/" + fits + ".cc"});
 }
 
+// A FIFO, a directory and a link to a device are named like packages but are none: the search
+// passes over them (still counting them as entries) and takes the real package.
+TEST_F(Flow, SearchTakesOnlyRegularFiles) {
+  sh("mkdir -p /mnt/flash/s && cd /mnt/flash/s && mkfifo fifo.cc && mkdir dir.cc && ln -s /dev/zero dev.cc && "
+     "touch real.cc && ln -s real.cc link.cc");
+  std::vector<std::string> order = entries("/mnt/flash/s");
+  Boot_SetSearchPktCnt(0);
+  std::vector<std::string> chosen;
+  for (int i = 0; i < 8; ++i) {
+    g_ulSearchPktCnt = 0;
+    char found[70];
+    int32_t rc = -2;
+    capture_stdout([&] { rc = Boot_AutoSearchPktInOs("/mnt/flash/s", nullptr, 0, found); });
+    if (rc != 0) break;
+    std::string name = std::string(found).substr(strlen("/mnt/flash/s/"));
+    EXPECT_EQ(Boot_GetSearchPktCnt(), std::find(order.begin(), order.end(), name) - order.begin() + 1);
+    chosen.push_back(name);
+  }
+  std::vector<std::string> expected;  // the file and the link to it, in directory order
+  for (const auto &n : order)
+    if (n == "real.cc" || n == "link.cc") expected.push_back(n);
+  EXPECT_EQ(chosen, expected);
+}
+
 TEST_F(Flow, SearchFailures) {
   char found[70];
   Boot_SetSearchPktCnt(0);

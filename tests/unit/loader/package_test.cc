@@ -1,5 +1,8 @@
 // The package reader: subfile heads, EFS blocks, .efs files and flash volume names.
+#include <fcntl.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "loader/loader.h"
 #include "loader_board.h"
@@ -102,6 +105,35 @@ TEST_F(Package, ShortOrOvercountedFilesFailWithTheirMessages) {
   // A real head is still found however large the count.
   write_file(kPkt, raw_package(0xFFFFFFFF, {{"a", 1, 1}}, 4096));
   EXPECT_EQ(find("a").rc, 0);
+}
+
+// What is named like a package but is no regular file is refused as a package that cannot be
+// opened, by the reader and by the update, and nothing is written. The FIFO has a writer (this
+// test), so that an open that waits for one cannot hang here; a read of it would fail.
+TEST_F(Package, OnlyARegularFileIsAPackage) {
+  set_cmdline(kCmdlineA);
+  const char *fifo = "/mnt/flash/fifo.cc", *dir = "/mnt/flash/dir.cc", *dev = "/mnt/flash/dev.cc";
+  ASSERT_EQ(mkfifo(fifo, 0644), 0);
+  int writer = open(fifo, O_RDWR | O_NONBLOCK);
+  ASSERT_GE(writer, 0);
+  ASSERT_EQ(mkdir(dir, 0755), 0);
+  ASSERT_EQ(symlink("/dev/zero", dev), 0);
+  for (const char *path : {fifo, dir, dev}) {
+    SCOPED_TRACE(path);
+    std::string open_failed = "\r\n Error :Open Startup Software " + std::string(path) + " Fail \r\n";
+    uint64_t offset = 0;
+    uint32_t length = 0;
+    std::string out = capture_stdout([&] { EXPECT_EQ(Boot_GetSubFileInfo(path, "bzImage", &offset, &length), -1); });
+    EXPECT_EQ(out, open_failed);
+    uint8_t efs[68];
+    out = capture_stdout([&] { EXPECT_EQ(Boot_GetSubFileEfsInfo(path, "bzImage", efs), -1); });
+    EXPECT_EQ(out, open_failed + "\r\n Error :Get Packet " + path + " SubFile Offset Fail.\r\n");
+    out = capture_stdout([&] { EXPECT_EQ(Boot_UpdateSubfile(path, "bzImage"), -1); });
+    EXPECT_EQ(out, open_failed + "\r\n Error :Get SubFile bzImage Info Fail\r\n");
+    EXPECT_EQ(Bootload_GetFileEfsInfo(path, efs), -1);
+  }
+  EXPECT_EQ(sh("[ -z \"$(ls -A /boot/boot_B)\" ]"), 0);
+  close(writer);
 }
 
 TEST_F(Package, EmptyPackageOfExactly768BytesHasNoSubfile) {

@@ -1,5 +1,9 @@
 // The running subarea, update decisions, updates, synchronisation and the decision table.
+#include <signal.h>
 #include <string.h>
+#include <sys/resource.h>
+
+#include <functional>
 
 #include "loader/loader.h"
 #include "loader_board.h"
@@ -144,6 +148,7 @@ TEST_F(Subarea, SizeCapsPerSubfile) {
 TEST_F(Subarea, SubfileOfOnlyAnEfsBlockIsAFailedWrite) {
   write_package(5, 6, "", "r");
   set_cmdline(kCmdlineA);
+  fill("/boot/boot_B/", 1, 2, "B");  // the old .efs file must not stay beside the failed image
   std::string out = capture_stdout([] { EXPECT_EQ(Boot_UpdateSubfile(kPkt, "bzImage"), -1); });
   EXPECT_EQ(out, "\r\n Error :/boot/boot_B/bzImage Write failed \r\n\r\n Error :Write bzImage to Img Fail\r\n");
   EXPECT_TRUE(file_exists("/boot/boot_B/bzImage"));
@@ -275,6 +280,7 @@ TEST_F(Subarea, DecisionTable) {
     write_file("/boot/grub/grub.cfg", kGrubA);
     write_file(kPkt, c.package);
     fill("/boot/boot_A/", c.a_kernel, c.a_rootfs, "A");
+    fill("/boot/boot_B/", 5, 6, "B");  // complete, so that a switch may go there
     std::string out = capture_stdout([] { EXPECT_EQ(Boot_CheckAndSynSubarea(kPkt), 0); });
     std::string grub = read_file("/boot/grub/grub.cfg");
     if (c.switched) {
@@ -291,6 +297,144 @@ TEST_F(Subarea, DecisionTable) {
       EXPECT_EQ(read_file("/boot/boot_B/rootfs.gz"), "rootfs of A");
     }
   }
+}
+
+// Where no write failed, GRUB goes only to a subarea that holds both images and both .efs
+// files; otherwise the step fails with the reason, and nothing is switched or mounted.
+TEST_F(Subarea, SwitchOnlyToACompleteSubarea) {
+  struct Case {
+    const char *what;
+    std::string package;
+    std::function<void()> damage;  // done to a complete B
+    std::string reason;            // empty: switched
+  };
+  std::string no_kernel = pkg::build({{"rootfs.gz", "ROOTFS", 2}});   // -1 0
+  std::string new_kernel = pkg::build({{"bzImage", "KERNEL", 9}, {"rootfs.gz", "ROOTFS", 2}});  // 1 0
+  Case cases[] = {
+      {"complete", no_kernel, [] {}, ""},
+      {"empty subarea", no_kernel, [] { sh("rm -f /boot/boot_B/*"); }, "/boot/boot_B/bzImage Missing"},
+      {"no kernel .efs", no_kernel, [] { sh("rm /boot/boot_B/bzImage.efs"); }, "/boot/boot_B/bzImage.efs Missing"},
+      {"empty root file system", no_kernel, [] { write_file("/boot/boot_B/rootfs.gz", ""); },
+       "/boot/boot_B/rootfs.gz Too Short"},
+      {"short .efs", no_kernel, [] { write_file("/boot/boot_B/rootfs.gz.efs", std::string(67, 'e')); },
+       "/boot/boot_B/rootfs.gz.efs Too Short"},
+      {"directory for an image", no_kernel, [] { sh("rm /boot/boot_B/rootfs.gz && mkdir /boot/boot_B/rootfs.gz"); },
+       "/boot/boot_B/rootfs.gz Missing"},
+      {"kernel written, no root file system", new_kernel, [] { sh("rm /boot/boot_B/rootfs*"); },
+       "/boot/boot_B/rootfs.gz Missing"},
+  };
+  set_cmdline(kCmdlineA);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    sh("rm -rf /boot/boot_A/* /boot/boot_B/* /mnt/flash/boot_log.txt");
+    unlink(reboot_record().c_str());
+    write_file("/boot/grub/grub.cfg", kGrubA);
+    write_file(kPkt, c.package);
+    fill("/boot/boot_A/", 1, 2, "A");
+    fill("/boot/boot_B/", 1, 2, "B");
+    c.damage();
+    int32_t rc = -2;
+    std::string out = capture_stdout([&] { rc = Boot_CheckAndSynSubarea(kPkt); });
+    if (c.reason.empty()) {
+      EXPECT_EQ(rc, 0);
+      EXPECT_NE(read_file("/boot/grub/grub.cfg").find("linux /boot_B/bzImage"), std::string::npos);
+      EXPECT_EQ(read_file(reboot_record()), "reboot \n");
+    } else {
+      EXPECT_EQ(rc, -1);
+      EXPECT_EQ(read_file("/boot/grub/grub.cfg"), kGrubA);
+      EXPECT_FALSE(file_exists(reboot_record()));
+      std::string record = "\r\n Error :" + c.reason + ", GRUB Not Switched\r\n";
+      EXPECT_NE(out.find(record), std::string::npos) << out;
+      EXPECT_NE(boot_log().find(record), std::string::npos);
+    }
+  }
+}
+
+// A write into the other subarea that fails (a full /boot, an I/O error, an empty image) leaves
+// no .efs file beside the broken image, and the step fails: GRUB is not switched to it, and it
+// is not synchronised either. Each row is one the table would otherwise switch or synchronise.
+TEST_F(Subarea, FailedWriteIsNeverBooted) {
+  enum Fault { kFullSubarea, kFileSizeLimit, kNone };
+  struct Case {
+    const char *what;
+    std::string kernel, rootfs;  // images of the package; A runs code CRCs 1 and 2
+    uint16_t kernel_crc, rootfs_crc;
+    Fault fault;
+    const char *broken;  // the image whose write failed
+  } cases[] = {
+      {"kernel into a full /boot (-1 0)", std::string(256 * 1024, 'k'), "ROOTFS", 9, 2, kFullSubarea, "bzImage"},
+      {"empty kernel image (-1 0)", "", "ROOTFS", 9, 2, kNone, "bzImage"},
+      {"root file system cut by an I/O error (1 -1)", "KERNEL", std::string(256 * 1024, 'r'), 9, 8, kFileSizeLimit,
+       "rootfs.gz"},
+      {"both into a full /boot (-1 -1)", std::string(256 * 1024, 'k'), std::string(256 * 1024, 'r'), 9, 8,
+       kFullSubarea, "bzImage"},
+  };
+  set_cmdline(kCmdlineA);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    sh("rm -rf /boot/boot_A/* /boot/boot_B/* /mnt/flash/boot_log.txt");
+    unlink(reboot_record().c_str());
+    write_file("/boot/grub/grub.cfg", kGrubA);
+    write_file(kPkt, pkg::build({{"bzImage", c.kernel, c.kernel_crc}, {"rootfs.gz", c.rootfs, c.rootfs_crc},
+                                 {"app_squashfs", "s", 3}}));
+    fill("/boot/boot_A/", 1, 2, "A");
+    if (c.fault == kFullSubarea) {
+      ASSERT_EQ(sh("mount -t tmpfs -o size=64k full /boot/boot_B"), 0);
+    }
+    fill("/boot/boot_B/", 1, 2, "B");  // complete before the update
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    if (c.fault == kFileSizeLimit) {
+      signal(SIGXFSZ, SIG_IGN);
+      rlimit limit = saved;
+      limit.rlim_cur = 64 * 1024;
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    int32_t rc = -2;
+    std::string out = capture_stdout([&] { rc = Boot_CheckAndSynSubarea(kPkt); });
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(rc, -1);
+    EXPECT_NE(out.find("\r\n Error :Write " + std::string(c.broken) + " to Img Fail\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\r\n Error :Write into /boot/boot_B/ Failed, GRUB Not Switched\r\n"), std::string::npos);
+    EXPECT_FALSE(file_exists("/boot/boot_B/" + std::string(c.broken) + ".efs"));
+    EXPECT_EQ(read_file("/boot/grub/grub.cfg"), kGrubA);
+    EXPECT_FALSE(file_exists(reboot_record()));
+    EXPECT_EQ(read_file("/boot/boot_A/bzImage"), "kernel of A");  // the running one untouched
+    EXPECT_EQ(read_file("/boot/boot_A/rootfs.gz"), "rootfs of A");
+    EXPECT_EQ(boot_log().find("Backup"), std::string::npos);  // not synchronised
+    if (c.fault == kFullSubarea) sh("umount -l /boot/boot_B");
+  }
+}
+
+// The copy command goes on to an image's .efs file after the image failed: the .efs file is
+// removed again, so that the broken copy is never taken for a complete one.
+TEST_F(Subarea, SynchronisationLeavesNoEfsBesideAFailedCopy) {
+  fill("/boot/boot_A/", 1, 2, "A");
+  write_file("/boot/boot_A/rootfs.gz", std::string(256 * 1024, 'r'));
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, SIG_IGN);  // the copy gets EFBIG past the limit
+  rlimit limit = saved;
+  limit.rlim_cur = 64 * 1024;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  int32_t rc = -2;
+  std::string out = capture_stdout([&] { rc = Boot_SynTwoSubareaFileIs(kCmdlineA.c_str()); });
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_EQ(rc, -1);
+  EXPECT_NE(out.find("\r\n Error :System Execute cp  /boot/boot_A/rootfs* /boot/boot_B/  Fail \r\n"), std::string::npos)
+      << out;
+  EXPECT_FALSE(file_exists("/boot/boot_B/rootfs.gz.efs"));
+  // The kernel, within the limit, is copied whole with its .efs file.
+  EXPECT_EQ(read_file("/boot/boot_B/bzImage"), "kernel of A");
+  EXPECT_EQ(efs_crc("/boot/boot_B/bzImage.efs"), 1);
+  // The next synchronisation copies the root file system again.
+  rc = -2;
+  out = capture_stdout([&] { rc = Boot_SynTwoSubareaFileIs(kCmdlineA.c_str()); });
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(read_file("/boot/boot_B/rootfs.gz").size(), 256u * 1024);
+  EXPECT_EQ(efs_crc("/boot/boot_B/rootfs.gz.efs"), 2);
 }
 
 TEST_F(Subarea, StepFailsWhenTheRunningSubareaIsUnknown) {
