@@ -2,7 +2,7 @@
 //
 // paired_ratio times short alternating batches of both sides and keeps the median of the
 // per-batch ratios, so that a busy machine slows both sides alike and a batch that lost the
-// processor drops out. Targets collects each ratio with its limit, prints them and gives the
+// processor drops out; pair_median does the same outside the benchmark library's runner. Targets collects each ratio with its limit, prints them and gives the
 // exit status: non-zero when a target is missed.
 #pragma once
 
@@ -64,6 +64,25 @@ void paired_ratio(benchmark::State &state, Bounded bounded, Peer peer) {
   if (ratios.empty()) return;
   std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
   state.counters["ratio"] = ratios[ratios.size() / 2];
+}
+
+// The same pairs without the benchmark library's runner: pairs for about the given time, and
+// the median of their ratios.
+template <typename Bounded, typename Peer>
+double pair_median(double seconds, Bounded bounded, Peer peer) {
+  std::vector<double> ratios;
+  double end = now_ns() + seconds * 1e9;
+  for (unsigned round = 0; round < 16 || now_ns() < end; ++round) {
+    double r = pair_at_depth(16 * ((round / 2) % 256), round % 2 == 0, bounded, peer);
+    if (r > 0) ratios.push_back(r);
+  }
+  std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
+  return ratios[ratios.size() / 2];
+}
+
+inline double median_of(std::vector<double> v) {
+  std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+  return v[v.size() / 2];
 }
 
 // Console reporter that also keeps every "ratio" counter, by function name and arguments.

@@ -50,17 +50,18 @@ __attribute__((always_inline)) inline void copy_head_tail(unsigned char *d, cons
   store(d + n - sizeof(T), tail);
 }
 
-// Copies n < 16 bytes: the head and the tail of the range as two blocks of 8, 4 or 2 bytes
-// (they overlap when n is not a power of two), or the one byte.
+// Copies n < 16 bytes: the head and the tail of the range as two blocks of 8 or 4 bytes (they
+// overlap when n is not a power of two), or the first, middle and last byte for 1 to 3.
 __attribute__((always_inline)) inline void tiny_copy(unsigned char *dst, const unsigned char *src, size_t n) {
   if (n >= 8) {
     copy_head_tail<uint64_t>(dst, src, n);
   } else if (n >= 4) {
     copy_head_tail<uint32_t>(dst, src, n);
-  } else if (n >= 2) {
-    copy_head_tail<uint16_t>(dst, src, n);
   } else if (n != 0) {
-    dst[0] = src[0];
+    unsigned char first = src[0], middle = src[n / 2], last = src[n - 1];
+    dst[0] = first;
+    dst[n / 2] = middle;
+    dst[n - 1] = last;
   }
 }
 
@@ -122,12 +123,15 @@ __attribute__((always_inline)) inline void block_fill(unsigned char *p, unsigned
 __attribute__((always_inline)) inline void copy_bytes(void *d, const void *s, size_t n) {
   const unsigned char *src = static_cast<const unsigned char *>(s);
   unsigned char *dst = static_cast<unsigned char *>(d);
-  if (n < 16)
+  if (n < 16) {
     tiny_copy(dst, src, n);
-  else if (__builtin_expect(n <= kSmallCopy, 1))
+    return;
+  }
+  if (__builtin_expect(n <= kSmallCopy, 1)) {
     block_copy(dst, src, n);
-  else
-    memcpy(d, s, n);
+    return;
+  }
+  memcpy(d, s, n);
 }
 
 inline constexpr size_t kStringFill = 2048;

@@ -23,7 +23,7 @@ errno_t check_copy_arguments(void *dest, size_t destMax, const void *src, size_t
 
 // Every check in order; reached when the fast path declines. Kept out of line, so that the
 // fast path needs no stack frame.
-__attribute__((noinline, cold)) errno_t copy_checked(void *dest, size_t destMax, const void *src, size_t count) {
+__attribute__((noinline)) errno_t copy_checked(void *dest, size_t destMax, const void *src, size_t count) {
   if (errno_t rc = check_copy_arguments(dest, destMax, src, count); rc != kProceed) return rc;
   if (dest == src || count == 0) return BOUND_OK;
   if (ranges_meet(dest, src, count)) {
@@ -35,15 +35,14 @@ __attribute__((noinline, cold)) errno_t copy_checked(void *dest, size_t destMax,
 }
 
 // The refusals of the fast path, each a branch that a valid call does not take; predicted,
-// they cost less than one test computed from all of them. The lower of the two addresses
-// decides both null pointers, and the distance between them the overlap. A copy onto itself
-// fails the test and is left to the checked path (it copies nothing); a count of 0 passes and
-// copies nothing.
+// they cost less than one test computed from all of them. Disjoint ranges: each start lies at
+// least count bytes past the other (modulo the address space), which needs no comparison of
+// the addresses first. A copy onto itself fails the test and is left to the checked path (it
+// copies nothing); a count of 0 passes and copies nothing.
 __attribute__((always_inline)) inline bool copy_fits(void *dest, size_t destMax, const void *src, size_t count) {
   uintptr_t d = addr(dest), s = addr(src);
-  uintptr_t low = d < s ? d : s, high = d < s ? s : d;
-  return __builtin_expect(count <= destMax, 1) && __builtin_expect(high - low >= count, 1) &&
-         __builtin_expect(low != 0, 1);
+  return __builtin_expect(count <= destMax, 1) && __builtin_expect(d - s >= count, 1) &&
+         __builtin_expect(s - d >= count, 1) && __builtin_expect(d != 0, 1) && __builtin_expect(s != 0, 1);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@ namespace {
 
 // Every check in order; reached when the fast path declines. Kept out of line, so that the
 // fast path needs no stack frame.
-__attribute__((noinline, cold)) errno_t fill_checked(void *dest, size_t destMax, int c, size_t count) {
+__attribute__((noinline)) errno_t fill_checked(void *dest, size_t destMax, int c, size_t count) {
   if (!size_ok(destMax)) return ERANGE;
   if (dest == nullptr) return EINVAL;
   if (count > destMax) {
