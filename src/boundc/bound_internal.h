@@ -30,22 +30,24 @@ inline bool ranges_meet(const void *a, const void *b, size_t n) {
 
 typedef unsigned char Vec16 __attribute__((vector_size(16)));
 
+// Unaligned moves of a block; by reference, so that no vector crosses a call boundary (on the
+// 32-bit target, without SSE, that would change the calling convention).
 template <typename T>
-__attribute__((always_inline)) inline T load(const unsigned char *p) {
-  T v;
+__attribute__((always_inline)) inline void load(T &v, const unsigned char *p) {
   __builtin_memcpy(&v, p, sizeof(T));
-  return v;
 }
 
 template <typename T>
-__attribute__((always_inline)) inline void store(unsigned char *p, T v) {
+__attribute__((always_inline)) inline void store(unsigned char *p, const T &v) {
   __builtin_memcpy(p, &v, sizeof(T));
 }
 
 // Head and tail blocks of type T; both loads precede the stores.
 template <typename T>
 __attribute__((always_inline)) inline void copy_head_tail(unsigned char *d, const unsigned char *s, size_t n) {
-  T head = load<T>(s), tail = load<T>(s + n - sizeof(T));
+  T head, tail;
+  load(head, s);
+  load(tail, s + n - sizeof(T));
   store(d, head);
   store(d + n - sizeof(T), tail);
 }
@@ -68,8 +70,11 @@ __attribute__((always_inline)) inline void tiny_copy(unsigned char *dst, const u
 // Copies 16 <= n <= 64 bytes as 16-byte blocks from both ends, two or four of them.
 __attribute__((always_inline)) inline void block_copy(unsigned char *dst, const unsigned char *src, size_t n) {
   if (n > 32) {
-    Vec16 a = load<Vec16>(src), b = load<Vec16>(src + 16);
-    Vec16 y = load<Vec16>(src + n - 32), z = load<Vec16>(src + n - 16);
+    Vec16 a, b, y, z;
+    load(a, src);
+    load(b, src + 16);
+    load(y, src + n - 32);
+    load(z, src + n - 16);
     store(dst, a);
     store(dst + 16, b);
     store(dst + n - 32, y);
