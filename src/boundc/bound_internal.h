@@ -139,13 +139,7 @@ __attribute__((always_inline)) inline void copy_bytes(void *d, const void *s, si
   memcpy(d, s, n);
 }
 
-inline constexpr size_t kStringFill = 2048;
-
-// Fills of kStringFill bytes and more with the processor's string store, started at a
-// 64-byte boundary after a 64-byte head: the C library takes the same instruction from this
-// size on, but from wherever the destination begins, and the second call costs more than the
-// rest of the bounded function.
-// (Sanitizer builds keep the library call, which the sanitizer sees.)
+// Sanitizer builds keep the library's memset for long fills, where the sanitizer sees it.
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define BOUNDC_ASAN 1
@@ -154,6 +148,13 @@ inline constexpr size_t kStringFill = 2048;
 #if defined(__SANITIZE_ADDRESS__)
 #define BOUNDC_ASAN 1
 #endif
+
+inline constexpr size_t kStringFill = 2048;
+
+// Fills of kStringFill bytes and more with the processor's string store, started at a
+// 64-byte boundary after a 64-byte head: the C library takes the same instruction from this
+// size on, but from wherever the destination begins, and the second call costs more than the
+// rest of the bounded function.
 __attribute__((always_inline)) inline void string_fill(unsigned char *p, int c, size_t n) {
 #if (defined(__x86_64__) || defined(__i386__)) && !defined(BOUNDC_ASAN)
   Vec16 v = Vec16{} + static_cast<unsigned char>(c);
@@ -177,7 +178,7 @@ __attribute__((always_inline)) inline void fill_bytes(void *d, int c, size_t n) 
   else if (__builtin_expect(n <= kSmallFill, 1))
     block_fill(p, b, n);
   else if (n >= kStringFill)
-    string_fill(static_cast<unsigned char *>(d), c, n);
+    string_fill(p, c, n);
   else
     memset(d, c, n);
 }

@@ -101,7 +101,9 @@ OPS=(
   "choose flash:/v3.cc"
   "boot"
   "host --process main --boot-good"
-  # Flash-dynamic saves join here once the area exists.
+  # Flash-dynamic saves go here once the area exists: host lines that save and rewrite its
+  # files (the builds take turns on them like on every other operation), and a check below
+  # that both builds show them alike.
 )
 
 # Runs every operation on a new board; the builds take turns as the pattern says (a word per
