@@ -25,6 +25,12 @@ fi
 . "$top/tools/board-sim/board-lib.sh"
 board_require_sandbox
 [ -f "$PHASES_LIB" ] || { echo "no $PHASES_LIB: build with -DBSP_BENCH=ON" >&2; exit 2; }
+# The boots attach and mount the application image on /dev/loop1 like a real boot; a loop
+# device in use elsewhere would make them fail early and look fast.
+if board_loop1_busy; then
+  echo "/dev/loop1 is in use on this machine; run the benchmark when it is free" >&2
+  exit 2
+fi
 export BOARD_WORK=/run/bsp-sandbox/bench
 mkdir -p "$BOARD_WORK"
 trap 'board_take_down_app' EXIT
