@@ -52,6 +52,7 @@ phase() { tail -n 1 "$phases" | tr ' ' '\n' | sed -n "s/^$1=//p"; }
 # library's line, the phases of that boot.
 timed_boot() {
   LD_PRELOAD=$PHASES_LIB BSP_PHASES_OUT=$phases board_boot
+  mountpoint -q /mnt/squash || { echo "a boot did not mount the application image (/dev/loop1 taken?)" >&2; exit 2; }
   RSS=$(phase rss)
   WALL=$(calc "$BOARD_WALL - $(phase pause)")
 }
