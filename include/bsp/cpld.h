@@ -28,7 +28,7 @@ typedef enum enRESETTYPE {
 #define BSP_CPLD_SLOTS(RESULT, ACTION, SPARE)                                                                  \
   ACTION(0, regWrite, CPLD_RegWrite, (uint32_t ulNum, uint32_t ulRegOffset, uint8_t ucData),                   \
          (uint32_t, uint32_t, uint32_t), (ulNum, ulRegOffset, (uint32_t)ucData))                               \
-  ACTION(1, regRead, CPLD_RegRead, (uint32_t ulNum, uint32_t ulRegOffset, uint8_t * pcOut),                    \
+  ACTION(1, regRead, CPLD_RegRead, (uint32_t ulNum, uint32_t ulRegOffset, uint8_t *pcOut),                    \
          (uint32_t, uint32_t, uint8_t *), (ulNum, ulRegOffset, pcOut))                                         \
   SPARE(2, writeReg)                                                                                           \
   SPARE(3, readReg)                                                                                            \
@@ -38,8 +38,8 @@ typedef enum enRESETTYPE {
          (uint32_t ulIntVector, FuncCpldIntIsr pFunc, uint32_t ulPara), (uint32_t, FuncCpldIntIsr, uint32_t),  \
          (ulIntVector, pFunc, ulPara), 1)                                                                      \
   RESULT(7, resetChip, CPLD_ResetChip, uint32_t, (uint32_t u32Chip), (uint32_t), (u32Chip), 1)                 \
-  RESULT(8, getBackBoardInfo, CPLD_GetBackBoardInfo, uint32_t, (uint8_t * pInfo), (uint8_t *), (pInfo), 1)     \
-  RESULT(9, getBackBoardId, CPLD_GetBackBoardId, uint32_t, (uint8_t * pId), (uint8_t *), (pId), 1)             \
+  RESULT(8, getBackBoardInfo, CPLD_GetBackBoardInfo, uint32_t, (uint8_t *pInfo), (uint8_t *), (pInfo), 1)     \
+  RESULT(9, getBackBoardId, CPLD_GetBackBoardId, uint32_t, (uint8_t *pId), (uint8_t *), (pId), 1)             \
   RESULT(10, ctrlLed, CPLD_CtrlLed, uint32_t, (uint32_t u32Led, uint32_t u32Light), (uint32_t, uint32_t),      \
          (u32Led, u32Light), 1)                                                                                \
   ACTION(11, setActLEDAuto, CPLD_SetActLEDAuto, (uint32_t u32LedNum, uint32_t u32ActLEDAuto),                  \
@@ -56,7 +56,7 @@ typedef enum enRESETTYPE {
   RESULT(19, selectPllClk, CPLD_SelectPllClk, uint32_t, (uint32_t ulClk), (uint32_t), (ulClk), 1)              \
   RESULT(20, selectBackplanClk, CPLD_SelectBackplanClk, uint32_t, (uint32_t ulBpClk), (uint32_t), (ulBpClk), 1) \
   RESULT(21, getPllLocked, CPLD_GetPllLocked, uint8_t, (void), (void), (), 0)                                  \
-  RESULT(22, getPowerCheck, CPLD_GetPowerCheck, uint32_t, (uint16_t * pu16CheckVal), (uint16_t *),             \
+  RESULT(22, getPowerCheck, CPLD_GetPowerCheck, uint32_t, (uint16_t *pu16CheckVal), (uint16_t *),             \
          (pu16CheckVal), 0)                                                                                    \
   RESULT(23, SetBoardMasterEn, CPLD_SetBoardMastEnalbe, uint32_t, (uint32_t ulEnable), (uint32_t), (ulEnable), \
          0)                                                                                                    \
