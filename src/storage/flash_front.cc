@@ -61,7 +61,8 @@ uint32_t transfer(Direction dir, uint64_t offset, void *buf, uint64_t len) {
     if (dir == Direction::Read) flavor::message("read %s device failed! !!\n", path);
     result = flavor::kFail;
   }
-  fsync(fd.get());
+  // Data that did not reach storage were not written.
+  if (fsync(fd.get()) != 0 && dir == Direction::Write) result = flavor::kFail;
   return result;
 }
 
