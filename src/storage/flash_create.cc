@@ -2,18 +2,18 @@
 // place, flushed, and only then linked into place, so the path never names a short file and an
 // existing file is never replaced. Creators of several processes take turns under a lock on the
 // directory; a file already there that is shorter than its declared length grows with zeros.
+#include <bsp/boundc.h>
 #include <bsp/flash.h>
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <string>
 
 #include "storage/flash_front.h"
 #include "storage/flavor.h"
@@ -89,17 +89,18 @@ uint32_t use_existing(Found found, const char *path, unsigned int length) {
 // Removes what creations cut off by a power cut left in the directory: an earlier build's fixed
 // name and this build's temporary names. Only done under the directory lock, where no creation
 // of another process can be under way.
-void clear_leftovers(int dir_fd, const std::string &base) {
+void clear_leftovers(int dir_fd, const char *fixed) {
   UniqueFd listing(dup(dir_fd));
   DIR *dir = listing.valid() ? fdopendir(listing.get()) : nullptr;
   if (dir == nullptr) return;
   listing.release();
-  const std::string fixed = base + kBuildingSuffix, temporary = fixed + ".";
-  const size_t temporary_length = temporary.size() + sizeof kTemporaryTemplate - 1;
+  const size_t fixed_length = strlen(fixed), temporary_length = fixed_length + sizeof kTemporaryTemplate;
   while (const dirent *entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name == fixed || (name.size() == temporary_length && name.compare(0, temporary.size(), temporary) == 0)) {
-      unlinkat(dirfd(dir), entry->d_name, 0);
+    const char *name = entry->d_name;
+    const size_t length = strlen(name);
+    const bool temporary = length == temporary_length && name[fixed_length] == '.';
+    if (strncmp(name, fixed, fixed_length) == 0 && (length == fixed_length || temporary)) {
+      unlinkat(dirfd(dir), name, 0);
     }
   }
   closedir(dir);
@@ -113,47 +114,68 @@ bool install(const char *building, const char *path) {
   return renameat2(AT_FDCWD, building, AT_FDCWD, path, RENAME_NOREPLACE) == 0;
 }
 
-uint32_t create(const char *path, unsigned int length) {
-  unsigned char *buffer = zeros(length, length);
-  if (buffer == nullptr) return flavor::kFail;
-  const std::string full = path;
-  const size_t slash = full.rfind('/');
-  const std::string dir_path = slash == std::string::npos ? "." : slash == 0 ? "/" : full.substr(0, slash);
-  const std::string base = slash == std::string::npos ? full : full.substr(slash + 1);
-  UniqueFd dir_fd(open(dir_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!dir_fd.valid() || !flock_wait(dir_fd.get(), LOCK_EX)) {
-    free(buffer);
-    return refuse(path);
-  }
-  // Another process may have made it while this one waited for its turn.
-  if (Found found = find_existing(path); found != Found::Absent) {
-    free(buffer);
-    return use_existing(found, path, length);
-  }
-  clear_leftovers(dir_fd.get(), base);
-  std::string building = full + kBuildingSuffix + "." + kTemporaryTemplate;
-  UniqueFd fd(mkostemp(building.data(), O_CLOEXEC));
-  if (!fd.valid()) {
-    free(buffer);
-    return refuse(path);
-  }
+// Writes the zeros under the temporary name, flushes them and links the file into place; the
+// temporary name is gone afterwards whatever happened.
+uint32_t build(const char *path, char *building, const unsigned char *buffer, unsigned int length, int dir_fd) {
+  UniqueFd fd(mkostemp(building, O_CLOEXEC));
+  if (!fd.valid()) return refuse(path);
   long written = 0;
-  const bool whole = write_zeros(fd.get(), buffer, length, &written);
-  free(buffer);
-  if (!whole) {
-    unlink(building.c_str());
+  if (!write_zeros(fd.get(), buffer, length, &written)) {
+    unlink(building);
     flavor::console(" flash file init failed ,acture length :%x   \n", static_cast<unsigned>(written > 0 ? written : 0));
     return flavor::kFail;
   }
-  const bool installed = install(building.c_str(), path);
+  const bool installed = install(building, path);
   const int install_error = errno;
-  unlink(building.c_str());
-  if (!installed) {
-    return install_error == EEXIST ? use_existing(find_existing(path), path, length) : refuse(path);
-  }
+  unlink(building);
+  if (!installed) return install_error == EEXIST ? use_existing(find_existing(path), path, length) : refuse(path);
   // The new name is on storage too before the file counts as made.
-  if (fsync(dir_fd.get()) != 0) return refuse(path);
-  return 0;
+  return fsync(dir_fd) == 0 ? 0 : refuse(path);
+}
+
+// The names a creation works with: the directory, the fixed name of an earlier build, and this
+// creation's temporary name (a template until mkostemp fills it in).
+struct Names {
+  char dir[PATH_MAX];
+  char fixed[NAME_MAX + 1];
+  char building[PATH_MAX];
+};
+
+bool make_names(const char *path, Names *names) {
+  const char *slash = strrchr(path, '/');
+  const char *base = slash == nullptr ? path : slash + 1;
+  const size_t dir_length = slash == nullptr ? 0 : slash == path ? 1 : static_cast<size_t>(slash - path);
+  const int dir_rc = slash == nullptr ? strcpy_s(names->dir, sizeof names->dir, ".")
+                                      : strncpy_s(names->dir, sizeof names->dir, path, dir_length);
+  flavor::judge(dir_rc, slash == nullptr ? "strcpy_s" : "strncpy_s", kFlashSource, __LINE__);
+  const int fixed_rc = sprintf_s(names->fixed, sizeof names->fixed, "%s%s", base, kBuildingSuffix);
+  flavor::judge(fixed_rc, "sprintf_s", kFlashSource, __LINE__);
+  const int building_rc =
+      sprintf_s(names->building, sizeof names->building, "%s%s.%s", path, kBuildingSuffix, kTemporaryTemplate);
+  flavor::judge(building_rc, "sprintf_s", kFlashSource, __LINE__);
+  return dir_rc == 0 && fixed_rc >= 0 && building_rc >= 0;
+}
+
+uint32_t create_in_turn(const char *path, Names *names, const unsigned char *buffer, unsigned int length) {
+  UniqueFd dir_fd(open(names->dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir_fd.valid() || !flock_wait(dir_fd.get(), LOCK_EX)) return refuse(path);
+  // Another process may have made it while this one waited for its turn.
+  if (Found found = find_existing(path); found != Found::Absent) return use_existing(found, path, length);
+  clear_leftovers(dir_fd.get(), names->fixed);
+  return build(path, names->building, buffer, length, dir_fd.get());
+}
+
+uint32_t create(const char *path, unsigned int length) {
+  auto *names = static_cast<Names *>(calloc(1, sizeof(Names)));
+  if (names == nullptr || !make_names(path, names)) {
+    free(names);
+    return refuse(path);
+  }
+  unsigned char *buffer = zeros(length, length);
+  const uint32_t rc = buffer == nullptr ? flavor::kFail : create_in_turn(path, names, buffer, length);
+  free(buffer);
+  free(names);
+  return rc;
 }
 
 }  // namespace

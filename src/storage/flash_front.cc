@@ -31,7 +31,6 @@ namespace bsp::storage {
 namespace {
 
 constexpr char kMtdList[] = "/proc/mtd";
-constexpr char kFlashSource[] = "bsp/drv/flash/flashApi_file";
 constexpr size_t kMtdLineMax = 256;
 constexpr size_t kMtdNameMax = 32;
 constexpr uint32_t kMtdNumbers = 32;

@@ -20,6 +20,8 @@ extern uint32_t g_u32FlashNum;
 namespace bsp::storage {
 
 inline constexpr uint32_t kMaxFlashFileSize = 0x800000;
+// The source name the front's bounded-function failures are logged under.
+inline constexpr char kFlashSource[] = "bsp/drv/flash/flashApi_file";
 
 // The front's messages for a flash emulation file that cannot be opened or locked; each gives
 // the failure result of this build.

@@ -31,8 +31,9 @@ class FileLock {
 
 enum class Refresh { Full, Quick };
 
-// Pieces lock and `held` taken (nothing is done when `held` is not held). Quick skips the whole-area compare while the file and the main
-// area header (read straight from the locked file) are as last seen.
+// Pieces lock and `held` taken; nothing is done when `held` does not hold the lock. Quick skips
+// the whole-area compare while the file and the main area header (read straight from the
+// locked file) are as last seen.
 void refresh_image(Refresh how, const FileLock &held);
 
 // The RAM image now equals what is on flash (after start-up or a commit's main write).
