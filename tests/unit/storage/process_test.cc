@@ -102,6 +102,32 @@ TEST_F(StorageProcesses, RootsCreateTheFlashFileAndKeepItsPieces) {
   EXPECT_NE(std::string::npos, dump().find("@@piece survivor 32 rc=0 53")) << dump();
 }
 
+// Processes that start on a board without the flash emulation file all create it at once: each
+// ends up with the same whole file, and none overwrites what another already wrote into it.
+TEST_F(StorageProcesses, ConcurrentCreatorsShareOneWholeFile) {
+  for (int round = 0; round < 10; ++round) {
+    SCOPED_TRACE(round);
+    fresh_board();
+    const std::string first = shell_command(kLibProbe, {"wait", "/mnt/go", "create", "mark", "0x47f000", "first"});
+    const std::string second =
+        shell_command(kLoaderProbe, {"wait", "/mnt/go", "create", "mark", "0x47f800", "second"});
+    const std::string third = shell_command(kLibProbe, {"wait", "/mnt/go", "create", "mark", "0x47fc00", "third"});
+    ASSERT_EQ(0, bsp::test::sh(first + " > /mnt/first.out & " + second + " > /mnt/second.out & " + third +
+                               " > /mnt/third.out & touch /mnt/go; wait"));
+    for (const char *out : {"/mnt/first.out", "/mnt/second.out", "/mnt/third.out"}) {
+      const std::string text = bsp::test::read_file(out);
+      EXPECT_NE(std::string::npos, text.find("@@create rc=0\n@@mark rc=0\n")) << out << ": " << text;
+    }
+    EXPECT_EQ(kFlashSize, bsp::test::read_file(kFlashFile).size());
+    EXPECT_EQ("first", flash_bytes(0x47f000, 5));
+    EXPECT_EQ("second", flash_bytes(0x47f800, 6));
+    EXPECT_EQ("third", flash_bytes(0x47fc00, 5));
+    EXPECT_EQ(std::string(0x47f000, '\0'), flash_bytes(0, 0x47f000));
+    bsp::test::sh("ls -A /mnt/misc > /mnt/listing");
+    EXPECT_EQ("flashfile\n", bsp::test::read_file("/mnt/listing"));
+  }
+}
+
 TEST_F(StorageProcesses, PowerLossAtAnyPointOfACommitKeepsBeforeOrAfter) {
   ASSERT_EQ(0, probe(kLibProbe, {"init", "write", "a", "AAAA", "write", "b", "BBBB", "write", "c", "CCCC"}).status);
   const std::string before = bsp::test::read_file(kFlashFile);
