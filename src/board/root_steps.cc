@@ -3,6 +3,7 @@
 
 #include <bsp/shell.h>
 
+#include <bsp/api.h>
 #include <bsp/board.h>
 #include <bsp/boundc.h>
 #include <bsp/crc.h>
@@ -32,7 +33,7 @@ void init_pieces() {
   BSP_VfsPiecesInit();
 }
 uint32_t init_flash_dynamic() { return 0; }
-void init_api_tables() {}
+void init_api_tables() { BSP_InitTiv(); }
 void init_debug_commands() { BSPCMD_Init(); }
 
 // The stamp is reported under the start-up module's own source name.
