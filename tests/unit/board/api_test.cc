@@ -451,7 +451,11 @@ class ApiTables : public testing::Test {
 };
 
 TEST_F(ApiTables, EveryEntryPointPassesItsArgumentsAndResultUnchanged) {
-  for (const Row &row : kRows) row.filled(row, false);
+  for (const Row &row : kRows) {
+    // It passes an argument of its own as well: checked on its own below.
+    if (std::string(row.name) == "BSP_ApiRomPiecesDelete") continue;
+    row.filled(row, false);
+  }
 }
 
 TEST_F(ApiTables, EveryEntryPointGivesItsAnswerForAnEmptySlot) {
@@ -469,6 +473,7 @@ TEST_F(ApiTables, WithoutTablesEveryEntryPointAnswersAsForAnEmptySlot) {
   saved.restore();
 }
 
+// The piece name and 1: the piece is deleted from flash too.
 TEST_F(ApiTables, PieceDeletionAlsoDeletesFromFlash) {
   using Delete = Harness<uint32_t, char *, unsigned long>;
   Delete::calls = 0;
