@@ -546,6 +546,7 @@ TEST_F(ApiTables, AnswersRightAfterConnection) {
   g_pstBspApi->pFuncSlotOnlineStatusGet = nullptr;
   EXPECT_EQ(kNotConnected, BSP_ApiSlotOnlineStatusGet(4, &status));
   EXPECT_EQ(1ul, status);
+  EXPECT_EQ(kNotConnected, BSP_ApiSlotOnlineStatusGet(4, nullptr));  // nothing to store into
 
   unsigned long type = 77;
   EXPECT_EQ(0u, BSP_ApiBoardTypeGet(0xFFFFFFFF, &type));

@@ -142,6 +142,10 @@ TEST_F(BoardInfo, MasterAndSlaveComeFromAFreshWord) {
     EXPECT_EQ(c.sru1, sru1);
   }
   EXPECT_EQ(0u, BDIF_GetCpuNum()) << "the cached record stays as first decoded";
+  uint32_t sru = 9;
+  EXPECT_EQ(1u, BDIF_GetMasterSlave(&sru, nullptr));
+  EXPECT_EQ(1u, BDIF_GetMasterSlave(nullptr, &sru));
+  EXPECT_EQ(9u, sru);
 }
 
 TEST(BoardConfig, TheProductDatabase) {

@@ -271,6 +271,8 @@ TEST_F(Probes, SataDeviceIsTheAtaDisk) {
       {"no sd entries", {{"nvme0n1", kAta + "nvme0n1"}, {"loop0", "../devices/virtual/block/loop0"}}, 1, nullptr},
       {"only sda to sdd count", {{"sde", kAta + "sde"}}, 1, nullptr},
       {"a folder, not a link", {{"sdc", ""}}, 1, nullptr},
+      {"a name too long for the device name", {{"sda1234567", kAta + "sda1234567"}}, 1, nullptr},
+      {"the longest name that fits", {{"sda123456", kAta + "sda123456"}}, 0, "sda123456"},
       {"empty", {}, 1, nullptr},
   };
   for (const Case &c : cases) {
@@ -306,6 +308,7 @@ TEST_F(Probes, SataCapacityFromTheFdiskDiskLine) {
        "Units: sectors of 1 * 512 = 512 bytes\n",
        476940},
       {"Units: sectors of 1 * 512 = 512 bytes\nDisk /dev/sda: 8 GiB, 8589934592 bytes, 16777216 sectors\n", 8192},
+      {"Disk /dev/sda: 1 EiB, 9.9e+30 bytes, 1 sectors\n", 0xFFFFFFFF},  // more MiB than 32 bits hold
       {"fdisk: cannot open /dev/sda: No such file or directory\n", 0},
       {"", 0},
   };
@@ -384,6 +387,7 @@ TEST_F(Probes, FixedBoardFacts) {
   EXPECT_EQ(0x1000000ul, leds);
   EXPECT_EQ(0u, BSP_GetLedNum(1, &leds));
   EXPECT_EQ(0x1000001ul, leds);
+  EXPECT_EQ(1u, BSP_GetLedNum(1, nullptr));
 }
 
 TEST_F(Probes, FlashSizeOfTypeTwoFromTheFlashFront) {

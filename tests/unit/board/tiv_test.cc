@@ -35,6 +35,7 @@ TEST_F(TivStubs, BoardTypeAndVersionsOfThisBoard) {
   type = 42;
   EXPECT_EQ(0u, TIV_StubBoardTypeGet(2, &type));  // another slot: the library stub, storing nothing
   EXPECT_EQ(42ul, type);
+  EXPECT_EQ(1u, TIV_StubBoardTypeGet(kThisBoard, nullptr)) << "no pointer, no answer";
 
   unsigned char version = 0xEE;
   EXPECT_EQ(1u, TIV_StubMabVersionGet(kThisBoard, nullptr));
