@@ -83,8 +83,8 @@ TEST(Stubs, NeutralAnswersOtherPartsRelyOn) {
   EXPECT_EQ(0u, BSPSMS_GetCardOnline(1, &status));
   EXPECT_EQ(9, status);
   EXPECT_EQ(0u, BDIF_IsOnBoard());
-  uint32_t type = 5;
-  int32_t temp = -3;
+  unsigned long type = 5;
+  long temp = -3;
   EXPECT_EQ(0u, BSPSMS_GetBoardType(2, &type));
   EXPECT_EQ(0u, BSPSMS_GetTemperature(0, &temp));
   EXPECT_EQ(5u, type);
