@@ -5,6 +5,7 @@
 
 #include <bsp/boundc.h>
 #include <bsp/crc.h>
+#include <bsp/fdy.h>
 #include <bsp/flash.h>
 #include <bsp/pieces.h>
 #include <bsp/seclog.h>
@@ -26,7 +27,7 @@ void init_pieces() {
   BSP_VfsPiecesConfig(map::kPiecesBase, map::kPiecesSize);
   BSP_VfsPiecesInit();
 }
-uint32_t init_flash_dynamic() { return 0; }
+uint32_t init_flash_dynamic() { return FDY_InitFlashDyna(map::kFlashDynBase, map::kFlashDynSize); }
 void init_api_tables() {}
 void init_debug_commands() { BSPCMD_Init(); }
 
