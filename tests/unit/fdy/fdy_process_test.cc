@@ -390,4 +390,14 @@ TEST(FdyProcesses, RootsFormatANewAreaAndKeepItsFiles) {
   EXPECT_EQ("@@init rc=0\n" + loaded(5, pattern(5, 0x1234)), results(probe({"init", "load", "5"})));
 }
 
+// A flash emulation file the area cannot be started on (a directory in its place): the root
+// reports it and goes on.
+TEST(FdyProcesses, ARootReportsAnAreaThatCannotStart) {
+  bsp::test::reset_board();
+  bsp::test::sh("mkdir -p /mnt/misc/flashfile");
+  bsp::test::ProcessResult r = bsp::test::run_process({bsp::test::bsp_shell_path(), "--process", "monitor"});
+  EXPECT_TRUE(has(r.out, "\r\nFind Flash Dynamic ERROR\r\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "\n\r\r\nInitializing FlashDynamic Module:FAIL\r\n")) << r.out;
+}
+
 }  // namespace
