@@ -7,6 +7,7 @@
 #include <bsp/board.h>
 #include <bsp/boundc.h>
 #include <bsp/crc.h>
+#include <bsp/fdy.h>
 #include <bsp/flash.h>
 #include <bsp/pieces.h>
 #include <bsp/seclog.h>
@@ -32,7 +33,7 @@ void init_pieces() {
   BSP_VfsPiecesConfig(map::kPiecesBase, map::kPiecesSize);
   BSP_VfsPiecesInit();
 }
-uint32_t init_flash_dynamic() { return 0; }
+uint32_t init_flash_dynamic() { return FDY_InitFlashDyna(map::kFlashDynBase, map::kFlashDynSize); }
 void init_api_tables() { BSP_InitTiv(); }
 void init_debug_commands() { BSPCMD_Init(); }
 
