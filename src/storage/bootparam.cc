@@ -7,6 +7,11 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <emmintrin.h>
+#endif
 
 #include "os/le_bytes.h"
 #include "storage/bootmem_layout.h"
@@ -29,41 +34,84 @@ constexpr char kSource[] = "bootparam.cc";
 enum Word : size_t { kChecksum = 0, kFirst = 1, kSecond = 2, kThird = 3 };
 constexpr Word kValueWords[] = {kFirst, kSecond, kThird};
 constexpr Word kAllWords[] = {kChecksum, kFirst, kSecond, kThird};
+constexpr size_t kRecordBytes = 16;
+static_assert(sizeof(BOOTINFO) == kRecordBytes && sizeof(SearchPktLog) == kRecordBytes);
 
+// Moves one 16-byte record in a single store (and reads it in a single load) where the processor
+// has one, so another process sharing the memory never sees a record half written.
+#if defined(__i386__) || defined(__x86_64__)
+__attribute__((target("sse2"))) void move_whole_sse2(void *to, const void *from) {
+  _mm_storeu_si128(static_cast<__m128i *>(to), _mm_loadu_si128(static_cast<const __m128i *>(from)));
+}
+#endif
+
+void move_whole(void *to, const void *from) {
+#if defined(__x86_64__)
+  move_whole_sse2(to, from);
+#elif defined(__i386__)
+  static const bool have_sse2 = __builtin_cpu_supports("sse2");
+  if (have_sse2) {
+    move_whole_sse2(to, from);
+  } else {
+    memcpy(to, from, kRecordBytes);
+  }
+#else
+  memcpy(to, from, kRecordBytes);
+#endif
+  __asm__ __volatile__("" ::: "memory");  // later reads use the copy, never the source again
+}
+
+// A record read whole into a local copy, changed there, and stored back whole: the shared record
+// only ever holds a complete, sealed record (or whatever was there before).
 class CheckedRecord {
  public:
-  explicit CheckedRecord(void *record) : bytes_(static_cast<uint8_t *>(record)) {}
+  explicit CheckedRecord(void *record) : shared_(static_cast<uint8_t *>(record)) {
+    if (present()) move_whole(copy_, shared_);
+  }
 
   // A host that never set its pointer gets the answers of an empty record, and nothing changes.
-  bool present() const { return bytes_ != nullptr; }
+  bool present() const { return shared_ != nullptr; }
 
-  uint32_t get(Word w) const { return present() ? load_le32(bytes_ + 4 * w) : empty_value(w); }
+  uint32_t get(Word w) const { return present() ? load_le32(copy_ + 4 * w) : empty_value(w); }
 
+  // An invalid record is reset to zero values, sealed and stored.
   void validate() {
-    if (present() && get(kChecksum) != expected()) {
-      for (Word w : kValueWords) store_le32(bytes_ + 4 * w, 0);
+    if (present() && !valid()) {
+      clear_values();
       reseal();
     }
   }
   void reseal() {
-    if (present()) store_le32(bytes_ + 4 * kChecksum, expected());
-  }
-  void set(Word w, uint32_t value) {
-    validate();
     if (!present()) return;
-    store_le32(bytes_ + 4 * w, value);
+    store_le32(copy_ + 4 * kChecksum, expected());
+    move_whole(shared_, copy_);
+  }
+  // Validates and changes one value in the copy, then stores the record once.
+  void set(Word w, uint32_t value) {
+    if (!present()) return;
+    if (!valid()) clear_values();
+    store_le32(copy_ + 4 * w, value);
     reseal();
   }
   uint32_t read(Word w) {
     validate();
     return get(w);
   }
+  // The record as validated, in host byte order.
+  void copy_out(void *out) const {
+    for (Word w : kAllWords) store_le32(static_cast<uint8_t *>(out) + 4 * w, get(w));
+  }
 
  private:
   static uint32_t empty_value(Word w) { return w == kChecksum ? 0xFFFFFFFFu : 0; }
   uint32_t expected() const { return ~(get(kFirst) + get(kSecond) + get(kThird)); }
+  bool valid() const { return get(kChecksum) == expected(); }
+  void clear_values() {
+    for (Word w : kValueWords) store_le32(copy_ + 4 * w, 0);
+  }
 
-  uint8_t *bytes_;
+  uint8_t *shared_;
+  alignas(16) uint8_t copy_[kRecordBytes] = {};
 };
 
 // BOOTINFO: u32LoadFailTimes, u32HasRollback, u32RollbackReason.
@@ -98,7 +146,7 @@ BSP_API unsigned long BSP_GetBootinfo(BOOTINFO *pstBootinfo) {
   CheckedRecord record = boot_info();
   record.validate();
   BOOTINFO copy;
-  for (Word w : kAllWords) store_le32(reinterpret_cast<uint8_t *>(&copy) + 4 * w, record.get(w));
+  record.copy_out(&copy);
   flavor::judge(memcpy_s(pstBootinfo, sizeof *pstBootinfo, &copy, sizeof copy), "memcpy_s", kSource, __LINE__);
   return 0;
 }
@@ -157,10 +205,10 @@ BSP_API void BSP_SetSearchPktCnt(unsigned int u32Cnt) { search_log().set(kSearch
 BSP_API unsigned long BSP_RollBackRecordWrite(signed char *cRollBackName) {
   // Without a record there is nothing to save; an empty one would overwrite a good saved copy.
   if (g_pstBootParaFlag == nullptr) return 1;
+  alignas(16) unsigned char record[kRecordBytes];
+  move_whole(record, g_pstBootParaFlag);  // saved as it stands, read in one piece
   unsigned long written = 0;
-  return BSP_VfsPiecesFileWrite(reinterpret_cast<char *>(cRollBackName), 0,
-                                reinterpret_cast<unsigned char *>(g_pstBootParaFlag), sizeof(BOOTINFO),
-                                &written);
+  return BSP_VfsPiecesFileWrite(reinterpret_cast<char *>(cRollBackName), 0, record, sizeof record, &written);
 }
 
 BSP_API unsigned long BSP_RollBackRecordRead(signed char *cRollBackName, BOOTINFO *pBootBackInfo) {

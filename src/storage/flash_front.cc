@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include "storage/flash_front.h"
@@ -30,7 +31,6 @@ namespace bsp::storage {
 namespace {
 
 constexpr char kMtdList[] = "/proc/mtd";
-constexpr char kFlashSource[] = "bsp/drv/flash/flashApi_file";
 constexpr size_t kMtdLineMax = 256;
 constexpr size_t kMtdNameMax = 32;
 constexpr uint32_t kMtdNumbers = 32;
@@ -40,16 +40,13 @@ enum class Direction { Read, Write };
 uint32_t transfer(Direction dir, uint64_t offset, void *buf, uint64_t len) {
   flavor::LockGuard lock(gMtd_Info.u32PthreadMutex);
   if (lock.result() != 0) {
-    flavor::message("Cannot obtain shared lock on flash device file");
+    report_lock_failure();
     return lock.result();
   }
   const char *path = g_flash_file_path != nullptr ? g_flash_file_path : "(null)";
   int flags = (dir == Direction::Read ? O_RDONLY : O_RDWR) | O_SYNC;
   UniqueFd fd(g_flash_file_path == nullptr ? -1 : open(path, flags));
-  if (!fd.valid()) {
-    flavor::message("Open %s device failed! !!\n", path);
-    return flavor::kFail;
-  }
+  if (!fd.valid()) return report_open_failure();
   if (lseek(fd.get(), static_cast<off_t>(static_cast<uint32_t>(offset)), SEEK_SET) < 0) {
     flavor::message("lseek %s device failed! !!\n", path);
     return flavor::kFail;
@@ -63,7 +60,8 @@ uint32_t transfer(Direction dir, uint64_t offset, void *buf, uint64_t len) {
     if (dir == Direction::Read) flavor::message("read %s device failed! !!\n", path);
     result = flavor::kFail;
   }
-  fsync(fd.get());
+  // Data that did not reach storage were not written.
+  if (fsync(fd.get()) != 0 && dir == Direction::Write) result = flavor::kFail;
   return result;
 }
 
@@ -77,6 +75,24 @@ void device_path(char (&out)[kMtdNameMax], const char *device) {
 }
 
 }  // namespace
+
+uint32_t report_open_failure() {
+  flavor::message("Open %s device failed! !!\n", g_flash_file_path != nullptr ? g_flash_file_path : "(null)");
+  return flavor::kFail;
+}
+
+uint32_t report_lock_failure() {
+  flavor::message("Cannot obtain shared lock on flash device file");
+  return flavor::kFail;
+}
+
+bool flock_wait(int fd, int operation) {
+  flavor::Blocking blocking;
+  int rc;
+  while ((rc = flock(fd, operation)) != 0 && errno == EINTR) {
+  }
+  return rc == 0;
+}
 
 long total_write(int fd, const void *buf, size_t len) {
   const auto *p = static_cast<const unsigned char *>(buf);
@@ -139,52 +155,6 @@ uint32_t parse_mtd_list(const char *path, MTD_INFORMATION *info) {
 }  // namespace bsp::storage
 
 extern "C" {
-
-BSP_API uint32_t FLASH_CreateFlashFile(char *path, unsigned int file_size) {
-  if (path == nullptr || file_size > bsp::storage::kMaxFlashFileSize) {
-    flavor::console("invalid flash file path or length[file_size%u] \n", file_size);
-    return flavor::kFail;
-  }
-  UniqueFd fd(open(path, O_RDONLY));
-  unsigned char *buffer = nullptr;
-  if (!fd.valid()) {
-    if (file_size == 0) return flavor::kFail;
-    buffer = static_cast<unsigned char *>(malloc(file_size));
-    if (buffer == nullptr) {
-      flavor::console(" alloc flashfile buffer failed FILESIZE[%x] \n", file_size);
-      return flavor::kFail;
-    }
-    memset(buffer, 0x00, file_size);  // a new flash emulation file starts all zero
-    // Built beside its place and linked in whole: a power cut while it is written must not leave
-    // a short file that every later start would take as it stands.
-    const size_t name_len = strlen(path) + sizeof ".new";
-    char *building = static_cast<char *>(malloc(name_len));
-    if (building != nullptr) {
-      snprintf(building, name_len, "%s.new", path);
-      fd.reset(open(building, O_RDWR | O_CREAT | O_TRUNC, 0600));
-    }
-    if (!fd.valid()) {
-      flavor::console("create file %s failed  \n", path);
-      free(building);
-      free(buffer);
-      return flavor::kFail;
-    }
-    long written = bsp::storage::total_write(fd.get(), buffer, file_size);
-    if (written != static_cast<long>(file_size)) {
-      flavor::console(" flash file init failed ,acture length :%x   \n", static_cast<unsigned>(written));
-    }
-    fsync(fd.get());
-    // Another process may have put its file in place first: that one is used.
-    if (link(building, path) != 0 && errno != EEXIST) rename(building, path);
-    unlink(building);
-    free(building);
-  }
-  g_flash_file_path = path;
-  g_flash_file_length = file_size;
-  free(buffer);
-  fsync(fd.get());
-  return 0;
-}
 
 BSP_API uint32_t FLASH_InitFlashDrv(void) {
   gMtd_Info.u64TotalSize = 0;

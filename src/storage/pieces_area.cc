@@ -37,6 +37,15 @@ void drop_buffers() {
   g_image_size = 0;
 }
 
+// Valid flag and CRC of an area image of size bytes (at least its header); the CRC computed
+// over bytes 16.. goes to *crc.
+uint32_t stamp_state(const uint8_t *image, unsigned long size, uint16_t *crc) {
+  const auto &head = *reinterpret_cast<const PIECES_HEAD_S *>(image);
+  if (head.ulValidFlag != kValidFlag) return kErrNotStamped;
+  *crc = BSP_Crc16Cal(const_cast<uint8_t *>(image) + kHeadOffset, size - kHeadOffset);
+  return *crc == head.ulCrc ? kOk : kErrCrc;
+}
+
 // A zero-filled buffer of S bytes, or null.
 uint8_t *zeroed(uint32_t size) {
   auto *p = static_cast<uint8_t *>(flavor::mem_alloc(size));
@@ -46,25 +55,35 @@ uint8_t *zeroed(uint32_t size) {
 
 }  // namespace
 
-uint32_t check_area(uint8_t *image, uint16_t *crc) {
-  uint32_t rc = BSP_VfsPieceCheck(image, g_ulPieceSize, crc);
+uint32_t check_area(uint8_t *image, uint16_t *crc, Report report) {
+  const uint32_t size = g_ulPieceSize;
+  uint16_t computed = 0;
+  uint32_t rc = 0;
+  if (report == Report::Loud) {
+    rc = BSP_VfsPieceCheck(image, size, &computed);
+  } else {
+    rc = size < kHeadOffset ? kErrRange : stamp_state(image, size, &computed);
+  }
   if (rc != 0) return rc;
-  // A right CRC over a layout that cannot be followed is still a damaged area.
-  if (!Volume(image, g_ulPieceSize).acceptable()) return failed(kErrCrc, __LINE__);
+  // A right CRC over an area too small for its tables, or over a layout that cannot be
+  // followed, is still a damaged area.
+  if (!Volume(image, size).acceptable()) return report == Report::Loud ? failed(kErrCrc, __LINE__) : kErrCrc;
+  if (crc != nullptr) *crc = computed;
   return 0;
 }
 
-uint32_t write_area(uint32_t flash_offset) {
+uint32_t write_area(uint32_t flash_offset, const FileLock &held) {
+  if (!held.held()) return held.refusal();
   flavor::pause_ms(kPauseMs);
   uint32_t rc = FLASH_WriteFlash(flash_offset, g_pucPieceBuff, g_ulPieceSize);
   flavor::pause_ms(kPauseMs);
   return rc;
 }
 
-uint32_t BSP_VfsPiecesMemToFlash() {
+uint32_t BSP_VfsPiecesMemToFlash(const FileLock &held) {
   if (g_pucPieceBuff == nullptr) return failed(kErrNull, __LINE__);
   BSP_VfsPieceSet(g_pucPieceBuff, g_ulPieceSize);
-  uint32_t rc = write_area(g_ulPieceAddrMain);
+  uint32_t rc = write_area(g_ulPieceAddrMain, held);
   if (rc != 0) {
     flavor::record_error(kSource, __LINE__, rc);
     return rc;
@@ -120,7 +139,7 @@ uint32_t BSP_VfsPiecesAreaInit() {
     flavor::mem_free(compare);
     note_synced();
     if (back_rc == 0 && back_check == 0 && crc_main == crc_spare) return 0;
-    return write_area(g_ulPieceAddrSpare);
+    return write_area(g_ulPieceAddrSpare, file_lock);
   }
 
   if (read_rc != 0) {
@@ -142,8 +161,8 @@ uint32_t BSP_VfsPiecesAreaInit() {
   if (back_check != 0) {
     flavor::console("\r\nBSP_VfsPieceCheck mainArea&BackupArea fail! ulRet = 0x%x", back_check);
     BSP_VfsPieceSet(g_pucPieceBuff, size);
-    write_area(g_ulPieceAddrMain);
-    write_area(g_ulPieceAddrSpare);
+    write_area(g_ulPieceAddrMain, file_lock);
+    write_area(g_ulPieceAddrSpare, file_lock);
     flavor::mem_free(compare);
     note_synced();
     return 0;
@@ -151,7 +170,7 @@ uint32_t BSP_VfsPiecesAreaInit() {
   flavor::judge(memcpy_s(g_pucPieceBuff, size, compare, size), "memcpy_s", kSource, __LINE__);
   flavor::mem_free(compare);
   note_synced();
-  return write_area(g_ulPieceAddrMain);
+  return write_area(g_ulPieceAddrMain, file_lock);
 }
 
 }  // namespace bsp::storage::pieces
@@ -185,13 +204,14 @@ BSP_API uint32_t BSP_VfsPieceSet(unsigned char *pucPiece, unsigned long ulSize) 
 BSP_API uint32_t BSP_VfsPieceCheck(unsigned char *pucPiece, unsigned long ulSize, unsigned short *pusCrc) {
   if (pucPiece == nullptr) return failed(kErrNull, __LINE__);
   if (ulSize < kHeadOffset) return failed(kErrRange, __LINE__);
-  const auto &head = *reinterpret_cast<const PIECES_HEAD_S *>(pucPiece);
-  if (head.ulValidFlag != kValidFlag) {
+  uint16_t crc = 0;
+  const uint32_t rc = stamp_state(pucPiece, ulSize, &crc);
+  if (rc == kErrNotStamped) {
     flavor::error_log("BSP VfsPieceCheck error \r\n");
     return failed(kErrNotStamped, __LINE__);
   }
-  unsigned short crc = BSP_Crc16Cal(pucPiece + kHeadOffset, ulSize - kHeadOffset);
-  if (crc != head.ulCrc) {
+  if (rc == kErrCrc) {
+    const auto &head = *reinterpret_cast<const PIECES_HEAD_S *>(pucPiece);
     flavor::console("\r\nusCrcCheck = 0x%x;pstPieceHead->ulCrc = 0x%x", crc, static_cast<uint32_t>(head.ulCrc));
     return failed(kErrCrc, __LINE__);
   }
@@ -213,7 +233,7 @@ BSP_API uint32_t BSP_VfsPiecesFileInit(unsigned long ulForce) {
   volume.format(g_ulPieceAddrMain, g_ulPieceAddrSpare);
   if (ulForce == 0) return 0;
   FileLock file_lock(FileLock::Mode::Exclusive);
-  return BSP_VfsPiecesMemToFlash();
+  return BSP_VfsPiecesMemToFlash(file_lock);
 }
 
 BSP_API uint32_t BSP_VfsPiecesInit(void) {

@@ -77,15 +77,19 @@ uint32_t remove_file(const char *name, unsigned long commit) {
     return failed(1, __LINE__);
   }
   volume.remove(file);
-  if (commit == 1) return BSP_VfsPiecesMemToFlash();
+  if (commit == 1) return BSP_VfsPiecesMemToFlash(file_lock);
   return 0;
 }
 
 // Moves a file that is not the last one to the end with room for need bytes.
 uint32_t relocate(const char *name, const FileRef &file, uint64_t need, uint32_t *index) {
   Volume volume = ram_volume();
-  if (volume.head().ulPieceFileMaxLength < round_unit(need)) return failed(kErrFull, __LINE__);
+  const uint64_t free_bytes = volume.head().ulPieceFileMaxLength;
+  // The free space must hold the whole need, not just the growth.
+  if (free_bytes < need) return failed(kErrFull, __LINE__);
   if (file.size == 0) return failed(kErrAlloc, __LINE__);
+  // The new place (which may take in the old one) must fit before the old one is given up.
+  if (free_bytes + file.size < round_unit(need)) return failed(kErrFull, __LINE__);
   auto *saved = static_cast<uint8_t *>(malloc(file.size));
   if (saved == nullptr) return failed(kErrAlloc, __LINE__);
   memcpy(saved, volume.content(file).data(), file.size);
@@ -171,7 +175,7 @@ BSP_API uint32_t BSP_VfsPiecesFileWrite(char *pcPieceName, unsigned long ulOffse
   uint32_t rc = write_locked(pcPieceName, static_cast<uint32_t>(ulOffset), pucRamBuff, static_cast<uint32_t>(ulLen));
   if (rc != 0) return rc;
   *pulActLen = ulLen;
-  return BSP_VfsPiecesMemToFlash();
+  return BSP_VfsPiecesMemToFlash(file_lock);
 }
 
 BSP_API uint32_t BSP_VfsPiecesFileRead(char *pcPieceName, unsigned long ulOffset, unsigned char *pucRamBuff,

@@ -119,9 +119,9 @@ class Volume {
   // Header and descriptors describe contents that lie back to back inside the content region,
   // with terminated names and counts within the table: safe to follow.
   bool consistent() const;
-  // What an area must satisfy to be accepted as it stands: no magic (it will be formatted) or
-  // a consistent layout.
-  bool acceptable() const { return !big_enough() || !has_magic() || consistent(); }
+  // What an area must satisfy to be accepted as it stands: room for the header and descriptor
+  // table, and either no magic (it will be formatted) or a consistent layout.
+  bool acceptable() const { return big_enough() && (!has_magic() || consistent()); }
 
   void format(uint32_t main_addr, uint32_t spare_addr);
 

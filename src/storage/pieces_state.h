@@ -29,19 +29,25 @@ inline uint32_t failed(uint32_t code, unsigned line) {
   return flavor::fail(code);
 }
 
+class FileLock;
+
 uint32_t BSP_VfsPiecesAreaInit();
-uint32_t BSP_VfsPiecesMemToFlash();
+// The commit; nothing reaches flash unless `held` holds the lock on the flash emulation file.
+uint32_t BSP_VfsPiecesMemToFlash(const FileLock &held);
 uint32_t BSP_VfsPiecesFileLookUp(const char *pcPieceName, uint32_t *pulFileIndex);
 uint32_t BSP_VfsPiecesFileCreate(const char *pcPieceName, uint64_t ulFileLength, uint32_t *pulFileIndex);
 
-// Checks an area: stamp, CRC, and (for an area carrying the format's magic) its layout.
-uint32_t check_area(uint8_t *image, uint16_t *crc);
+// Checks an area image of S bytes: stamp, CRC, room for the header and descriptor table, and
+// (for an area carrying the format's magic) its layout. Loud reports as BSP_VfsPieceCheck does
+// and records the failure; Quiet only gives the result. 0 and the area's CRC when it is good.
+enum class Report { Loud, Quiet };
+uint32_t check_area(uint8_t *image, uint16_t *crc, Report report = Report::Loud);
 
 enum class RawOp { Read, MemWrite, Write };
 // Copies between a caller's buffer and the RAM image at an area offset (no lock, no commit).
 uint32_t raw_copy(RawOp op, unsigned char *buf, unsigned long offset, unsigned long len);
 
-// Writes the RAM image to one area with the pauses of a commit around it.
-uint32_t write_area(uint32_t flash_offset);
+// Writes the RAM image to one area with the pauses of a commit around it (under `held`).
+uint32_t write_area(uint32_t flash_offset, const FileLock &held);
 
 }  // namespace bsp::storage::pieces

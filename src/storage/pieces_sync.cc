@@ -1,6 +1,4 @@
 // Cross-process serialisation of pieces commits and refresh of the RAM image.
-#include <bsp/crc.h>
-#include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
@@ -41,17 +39,8 @@ bool same(const FileStamp &a, const FileStamp &b) {
          same(a.ctime, b.ctime);
 }
 
-// Stamp, CRC and layout, without messages.
-bool area_good(uint8_t *image) {
-  const uint32_t size = g_ulPieceSize;
-  Volume v(image, size);
-  if (v.area_head().ulValidFlag != kValidFlag) return false;
-  uint16_t crc = BSP_Crc16Cal(image + kHeadOffset, size - kHeadOffset);
-  return crc == v.area_head().ulCrc && v.acceptable();
-}
-
 bool read_good_area(uint32_t offset, uint8_t *into) {
-  return FLASH_ReadFlash(offset, into, g_ulPieceSize) == 0 && area_good(into);
+  return FLASH_ReadFlash(offset, into, g_ulPieceSize) == 0 && check_area(into, nullptr, Report::Quiet) == 0;
 }
 
 void ensure_formatted() {
@@ -65,9 +54,16 @@ FileLock::FileLock(Mode mode) {
   if (g_flash_file_path == nullptr) return;
   fd_.reset(open(g_flash_file_path, O_RDONLY | O_CLOEXEC));
   if (!fd_.valid()) return;
-  flavor::Blocking blocking;
-  while (flock(fd_.get(), mode == Mode::Shared ? LOCK_SH : LOCK_EX) != 0 && errno == EINTR) {
+  if (!flock_wait(fd_.get(), mode == Mode::Shared ? LOCK_SH : LOCK_EX)) {
+    fd_.reset();
+    state_ = State::NotLocked;
+    return;
   }
+  state_ = State::Held;
+}
+
+uint32_t FileLock::refusal() const {
+  return state_ == State::NotLocked ? report_lock_failure() : report_open_failure();
 }
 
 void note_synced() {
@@ -79,7 +75,7 @@ void note_synced() {
 void refresh_image(Refresh how, const FileLock &held) {
   uint8_t *image = g_pucPieceBuff, *synced = g_pucPieceSynced, *flash = g_pucBuffTmp;
   const uint32_t size = g_ulPieceSize;
-  if (image == nullptr || synced == nullptr || flash == nullptr || size < kContentOffset) return;
+  if (!held.held() || image == nullptr || synced == nullptr || flash == nullptr || size < kContentOffset) return;
   if (how == Refresh::Quick && same(g_seen, stamp_now())) {
     PIECES_HEAD_S head;
     if (held.fd() >= 0 && pread(held.fd(), &head, sizeof head, g_ulPieceAddrMain) == sizeof head &&
@@ -90,7 +86,10 @@ void refresh_image(Refresh how, const FileLock &held) {
   const bool main_read = FLASH_ReadFlash(g_ulPieceAddrMain, flash, size) == 0;
   // Unchanged since this process last saw it: nothing to check or take over.
   const bool unchanged = main_read && memcmp(flash, synced, size) == 0;
-  if (!unchanged && !(main_read && area_good(flash)) && !read_good_area(g_ulPieceAddrSpare, flash)) return;
+  if (!unchanged && !(main_read && check_area(flash, nullptr, Report::Quiet) == 0) &&
+      !read_good_area(g_ulPieceAddrSpare, flash)) {
+    return;
+  }
   if (!unchanged && memcmp(flash, synced, size) != 0) {
     if (memcmp(image, synced, size) == 0) {
       memcpy(image, flash, size);

@@ -117,7 +117,7 @@ BSP_API uint32_t BSP_VfsPiecesWrite(unsigned long ulOffset, unsigned char *pucRa
   }
   uint32_t rc = raw_copy(RawOp::Write, pucRamBuff, ulOffset, ulLen);
   if (rc != 0) return rc;
-  return BSP_VfsPiecesMemToFlash();
+  return BSP_VfsPiecesMemToFlash(file_lock);
 }
 
 BSP_API void BSP_VfsPiecesFileShow(void) { list_areas(Style::Show); }

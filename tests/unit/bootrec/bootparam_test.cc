@@ -2,7 +2,12 @@
 #include <bsp/bootparam.h>
 #include <bsp/pieces.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <string.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <ucontext.h>
+#include <unistd.h>
 
 #include <array>
 
@@ -186,6 +191,108 @@ TEST_F(BootParam, ParameterMemoryAddress) {
   EXPECT_EQ(BSP_getParaAddr(0), 0);
   EXPECT_EQ(BSP_getParaAddr(0x3004), 0x3004);
 }
+
+#if defined(__i386__) || defined(__x86_64__)
+// A process whose page of records is read-only traps at every store into it; the trap lets the
+// other process look at the records (and validate them) before that store goes on, then steps the
+// store alone and traps again. So the other process sees every state the records pass through.
+namespace step {
+
+constexpr unsigned long kTrapFlag = 0x100;
+int g_to_other = -1, g_from_other = -1;
+uint8_t *g_page = nullptr;
+size_t g_page_size = 0;
+
+void on_store(int, siginfo_t *info, void *context) {
+  auto *at = static_cast<uint8_t *>(info->si_addr);
+  if (at < g_page || at >= g_page + g_page_size) {
+    signal(SIGSEGV, SIG_DFL);  // a real fault: let it end the process
+    return;
+  }
+  char c = 's';
+  if (write(g_to_other, &c, 1) != 1 || read(g_from_other, &c, 1) != 1) _exit(3);
+  mprotect(g_page, g_page_size, PROT_READ | PROT_WRITE);
+  static_cast<ucontext_t *>(context)->uc_mcontext.gregs[REG_EFL] |= kTrapFlag;
+}
+
+void after_store(int, siginfo_t *, void *context) {
+  mprotect(g_page, g_page_size, PROT_READ);
+  static_cast<ucontext_t *>(context)->uc_mcontext.gregs[REG_EFL] &= ~kTrapFlag;
+}
+
+}  // namespace step
+
+Words words_at(const uint8_t *p) {
+  Words w;
+  memcpy(w.data(), p, sizeof w);
+  return w;
+}
+bool sealed(const Words &w) { return w[0] == seal(w[1], w[2], w[3]); }
+
+// Another process that validates the records while this one changes them never sees a record
+// half changed, so it never resets one and no flag, reason or count is lost.
+TEST_F(BootParam, AnotherProcessNeverSeesARecordHalfChanged) {
+  const size_t page_size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  auto *page = static_cast<uint8_t *>(mmap(nullptr, page_size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(page, MAP_FAILED);
+  uint8_t *info_at = page + 0x40, *log_at = page + 0x80;
+  const Words info_start = valid(3, 0, 0), log_start = valid(6, 11, 12);
+  memcpy(info_at, info_start.data(), 16);
+  memcpy(log_at, log_start.data(), 16);
+  int to_parent[2], to_child[2];
+  ASSERT_EQ(pipe(to_parent), 0);
+  ASSERT_EQ(pipe(to_child), 0);
+  fflush(nullptr);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(to_parent[0]);
+    close(to_child[1]);
+    step::g_to_other = to_parent[1];
+    step::g_from_other = to_child[0];
+    step::g_page = page;
+    step::g_page_size = page_size;
+    struct sigaction sa = {};
+    sa.sa_flags = SA_SIGINFO;
+    sa.sa_sigaction = step::on_store;
+    sigaction(SIGSEGV, &sa, nullptr);
+    sa.sa_sigaction = step::after_store;
+    sigaction(SIGTRAP, &sa, nullptr);
+    g_pstBootParaFlag = reinterpret_cast<BOOTINFO *>(info_at);
+    g_u32SearchPktCnt = reinterpret_cast<SearchPktLog *>(log_at);
+    mprotect(page, page_size, PROT_READ);
+    BSP_SetRollbackFlag(1);
+    BSP_SetRollbackReason(7);
+    BSP_SetSearchPktCnt(5);
+    BSP_ClearLoadFailTimesNotSearch();
+    _exit(0);
+  }
+  close(to_parent[1]);
+  close(to_child[0]);
+  g_pstBootParaFlag = reinterpret_cast<BOOTINFO *>(info_at);
+  g_u32SearchPktCnt = reinterpret_cast<SearchPktLog *>(log_at);
+  int stores = 0;
+  char c;
+  while (read(to_parent[0], &c, 1) == 1) {
+    ++stores;
+    EXPECT_TRUE(sealed(words_at(info_at))) << "before store " << stores;
+    EXPECT_TRUE(sealed(words_at(log_at))) << "before store " << stores;
+    BSP_CheckBootinfo();
+    BSP_CheckSearchPktLog();
+    ASSERT_EQ(write(to_child[1], &c, 1), 1);
+  }
+  close(to_parent[0]);
+  close(to_child[1]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_GE(stores, 4);  // each of the four changes reached the shared records
+  EXPECT_EQ(words_at(info_at), valid(0, 1, 7));
+  EXPECT_EQ(words_at(log_at), valid(5, 11, 12));
+  munmap(page, page_size);
+}
+#endif
 
 // A host that never set its pointers: no crash, the answers of an empty record, no change.
 TEST_F(BootParam, UnsetPointersAnswerAsAnEmptyRecord) {

@@ -1,5 +1,6 @@
 // Flash front over the flash emulation file, in the build this binary links.
 #include <bsp/flash.h>
+#include <errno.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -7,6 +8,7 @@
 
 #include "storage_flavor.h"
 #include "support/board_fs.h"
+#include "syscall_faults.h"
 
 using namespace storage_test;
 
@@ -40,16 +42,120 @@ TEST_F(FlashFront, CreatesZeroFileWithOwnerOnlyModeAndKeepsAnExistingOne) {
   EXPECT_EQ(kFlashSize, bsp::test::read_file(kFlashFile).size());
 }
 
-// A new file appears at its path only whole; what a cut-off creation left beside it is reused.
+// What /mnt/misc holds, one name per line, sorted.
+std::string misc_listing() {
+  bsp::test::sh("ls -A /mnt/misc > /mnt/listing");
+  return bsp::test::read_file("/mnt/listing");
+}
+
+std::string pattern(size_t len) {
+  std::string s(len, '\0');
+  for (size_t i = 0; i < len; ++i) s[i] = static_cast<char>('a' + i % 23);
+  return s;
+}
+
+// A new file appears at its path only whole, and nothing is left beside it; what a cut-off
+// creation left there (an earlier build's fixed name or a temporary one) is cleared away.
 TEST_F(FlashFront, CreationLeavesNoPartialFile) {
   bsp::test::write_file("/mnt/misc/flashfile.new", "left over from a power cut");
+  bsp::test::write_file("/mnt/misc/flashfile.new.Xq3z9A", "left over from a power cut");
+  bsp::test::write_file("/mnt/misc/flashfile.keep", "an operator's copy");
   ASSERT_EQ(0u, FLASH_CreateFlashFile(path(), kFlashSize));
   EXPECT_EQ(std::string(kFlashSize, '\0'), bsp::test::read_file(kFlashFile));
-  EXPECT_FALSE(bsp::test::file_exists("/mnt/misc/flashfile.new"));
-  EXPECT_EQ("flashfile\n", [] {
-    bsp::test::sh("ls /mnt/misc > /mnt/listing");
-    return bsp::test::read_file("/mnt/listing");
-  }());
+  EXPECT_EQ("flashfile\nflashfile.keep\n", misc_listing());
+}
+
+// An existing file shorter than its declared length is extended with zeros, keeping its bytes;
+// a longer one is left as it is.
+TEST_F(FlashFront, ShortExistingFileIsExtendedKeepingItsContent) {
+  const std::string content = pattern(0x12345);
+  bsp::test::write_file(kFlashFile, content);
+  chmod(kFlashFile, 0600);
+  Output o = capture([] { EXPECT_EQ(0u, FLASH_CreateFlashFile(path(), kFlashSize)); });
+  EXPECT_EQ("", o.all());
+  const std::string bytes = bsp::test::read_file(kFlashFile);
+  ASSERT_EQ(kFlashSize, bytes.size());
+  EXPECT_EQ(content, bytes.substr(0, content.size()));
+  EXPECT_EQ(std::string(kFlashSize - content.size(), '\0'), bytes.substr(content.size()));
+  EXPECT_EQ("flashfile\n", misc_listing());
+
+  bsp::test::write_file(kFlashFile, content);
+  ASSERT_EQ(0u, FLASH_CreateFlashFile(path(), 0x1000));
+  EXPECT_EQ(content, bsp::test::read_file(kFlashFile));
+}
+
+// Anything at the path that cannot be opened as a regular file is reported, never taken as a
+// flash file and never replaced; only a missing file is created.
+TEST_F(FlashFront, PathsThatAreNotAFlashFileAreReported) {
+  struct Case {
+    const char *what;
+    const char *make;
+  };
+  const Case cases[] = {
+      {"a directory", "mkdir /mnt/misc/flashfile"},
+      {"a link to itself", "ln -s flashfile /mnt/misc/flashfile"},
+      {"a link to a directory", "mkdir /mnt/misc/d && ln -s d /mnt/misc/flashfile"},
+      {"a pipe", "mkfifo /mnt/misc/flashfile"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    fresh_board();
+    ASSERT_EQ(0, bsp::test::sh(c.make));
+    bsp::test::sh("ls -lA /mnt/misc > /mnt/before");
+    const std::string before = bsp::test::read_file("/mnt/before");
+    uint32_t rc = 0;
+    Output o = capture([&] { rc = FLASH_CreateFlashFile(path(), kFlashSize); });
+    EXPECT_EQ(kFail, rc);
+    EXPECT_EQ("create file /mnt/misc/flashfile failed  \n", o.out);
+    bsp::test::sh("ls -lA /mnt/misc > /mnt/after");
+    EXPECT_EQ(before, bsp::test::read_file("/mnt/after"));
+  }
+}
+
+// A flush that fails is a failed creation: nothing is installed.
+TEST_F(FlashFront, CreationWhoseFlushFailsInstallsNothing) {
+  uint32_t rc = 0;
+  {
+    CallFails fsync_fails(Call::Fsync, EIO);
+    capture([&] { rc = FLASH_CreateFlashFile(path(), kFlashSize); });
+  }
+  EXPECT_EQ(kFail, rc);
+  EXPECT_EQ("", misc_listing());
+  ASSERT_EQ(0u, FLASH_CreateFlashFile(path(), kFlashSize));
+  EXPECT_EQ(kFlashSize, bsp::test::read_file(kFlashFile).size());
+}
+
+// /mnt/misc on a small file system of its own, too small for the flash emulation file.
+class FullMisc : public FlashFront {
+ protected:
+  void SetUp() override {
+    FlashFront::SetUp();
+    ASSERT_EQ(0, bsp::test::sh("mount -t tmpfs -o size=1m bsp-small-misc /mnt/misc"));
+  }
+  void TearDown() override { bsp::test::sh("umount /mnt/misc"); }
+};
+
+TEST_F(FullMisc, ShortCreationFailsAndInstallsNothing) {
+  uint32_t rc = 0;
+  Output o = capture([&] { rc = FLASH_CreateFlashFile(path(), kFlashSize); });
+  EXPECT_EQ(kFail, rc);
+  EXPECT_EQ(0u, o.out.find(" flash file init failed ,acture length :")) << o.out;
+  EXPECT_EQ("", misc_listing());
+  // Every later start refuses it the same way, rather than taking a short file.
+  capture([&] { rc = FLASH_CreateFlashFile(path(), kFlashSize); });
+  EXPECT_EQ(kFail, rc);
+  EXPECT_EQ("", misc_listing());
+}
+
+TEST_F(FullMisc, ShortExistingFileThatCannotGrowFailsAndKeepsItsContent) {
+  const std::string content = pattern(0x3000);
+  bsp::test::write_file(kFlashFile, content);
+  uint32_t rc = 0;
+  Output o = capture([&] { rc = FLASH_CreateFlashFile(path(), kFlashSize); });
+  EXPECT_EQ(kFail, rc);
+  EXPECT_EQ(0u, o.out.find(" flash file init failed ,acture length :")) << o.out;
+  EXPECT_EQ(content, bsp::test::read_file(kFlashFile).substr(0, content.size()));
+  EXPECT_EQ("flashfile\n", misc_listing());
 }
 
 TEST_F(FlashFront, CreationLimits) {

@@ -2,6 +2,7 @@
 // operations, limits, raw access and damaged layouts.
 #include <bsp/flash.h>
 #include <bsp/pieces.h>
+#include <errno.h>
 #include <gtest/gtest.h>
 #include <npth.h>
 #include <limits.h>
@@ -12,6 +13,7 @@
 
 #include "storage_flavor.h"
 #include "support/board_fs.h"
+#include "syscall_faults.h"
 
 using namespace storage_test;
 
@@ -290,6 +292,73 @@ TEST_F(Pieces, FailedCommitIsRetriedByTheNextOne) {
   EXPECT_EQ("l", piece("later", 1));
 }
 
+// A commit runs only under the lock on the flash emulation file, and only a flushed write counts:
+// otherwise the operation fails as a failed commit does, its change kept for the next commit.
+TEST_F(Pieces, CommitsNeedTheFileLockAndAFlush) {
+  struct Case {
+    const char *what;
+    Call call;
+    int error;
+    std::string message;
+    bool flash_untouched;
+  };
+  const Case cases[] = {
+      {"lock refused", Call::Flock, ENOLCK, message("Cannot obtain shared lock on flash device file"), true},
+      {"flush failed", Call::Fsync, EIO, "", false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    fresh_board();
+    start_storage();
+    ASSERT_EQ(0u, write("kept", 0, "k"));
+    ASSERT_EQ(0u, write("doomed", 0, "d"));
+    const std::string before = flash_bytes(kMain, 2 * kArea);
+    Output o = capture([&] {
+      CallFails fails(c.call, c.error);
+      EXPECT_EQ(kFail, write("pending", 0, "p"));
+      EXPECT_EQ(kFail, BSP_VfsPiecesFileDelete(const_cast<char *>("doomed"), 1));
+      EXPECT_EQ("p", piece("pending", 1));
+    });
+    if (!c.message.empty()) {
+      EXPECT_NE(std::string::npos, o.messages().find(c.message)) << o.all();
+    }
+    if (c.flash_untouched) {
+      EXPECT_TRUE(before == flash_bytes(kMain, 2 * kArea)) << "the areas changed";
+    }
+    ASSERT_EQ(0u, write("later", 0, "l"));
+    start_storage();
+    EXPECT_EQ("k", piece("kept", 1));
+    EXPECT_EQ("p", piece("pending", 1));
+    EXPECT_EQ("l", piece("later", 1));
+    EXPECT_EQ(code(kNoFile), read("doomed", 0, 1));
+  }
+}
+
+// Moving a file to the end needs free space for its whole new length before its old place is
+// given back; the boundary lies at the need itself, not at the need rounded up.
+TEST_F(Pieces, RelocationComparesTheFreeSpaceWithTheNeed) {
+  constexpr uint32_t kOddArea = kArea + 16;  // so the free space is not a multiple of 32
+  fresh_board();
+  capture([] {
+    FLASH_InitFlashDrv();
+    FLASH_CreateFlashFile(const_cast<char *>(kFlashFile), kFlashSize);
+    BSP_VfsPiecesConfig(kMain, 2 * kOddArea);
+    EXPECT_EQ(0u, BSP_VfsPiecesInit());
+  });
+  ASSERT_EQ(0u, write("moved", 0, "MM"));
+  const std::string filler(kOddArea - kContent - 32 - 48, 'f');
+  ASSERT_EQ(0u, write("filler", 0, filler));
+  ASSERT_EQ(48u, le32(ram(120, 4), 0));
+
+  EXPECT_EQ(code(kFull), write("moved", 0, std::string(49, 'x')));
+  EXPECT_EQ("MM", piece("moved", 2));
+  ASSERT_EQ(0u, write("moved", 0, std::string(48, 'y')));
+  EXPECT_EQ(std::string(48, 'y') + std::string(16, '\0'), piece("moved", 64));
+  EXPECT_EQ(filler, piece("filler", filler.size()));
+  EXPECT_EQ(16u, le32(ram(120, 4), 0));
+  EXPECT_EQ(kContent + static_cast<uint32_t>(filler.size()), le32(ram(128 + 76 + 68, 4), 0));
+}
+
 TEST_F(Pieces, OtherVersionsOfTheFormatAreAccepted) {
   AreaBuilder b("PFS9.9");
   b.add("old", "kept");
@@ -525,6 +594,24 @@ TEST_F(Pieces, Listings) {
   EXPECT_NE(std::string::npos, damaged.out.find("\n\r\n\r BackupArea FlashRead Fail"));
   Output ended = capture([] { BSP_VfsPiecesFileDebug(); });
   EXPECT_EQ("\r\n\r\n************************MainArea pFileHead->ulPieceFileDesIndexNext=-1******\r\n", ended.out);
+}
+
+// An area too small for its header and descriptor table is never listed, whatever it holds.
+TEST_F(Pieces, ListingsNeverFollowAnAreaSmallerThanItsTables) {
+  for (uint32_t small : {100u, kContent - 1}) {
+    SCOPED_TRACE(small);
+    std::string area(small, '\0');
+    memcpy(&area[16], "PFS1.1", 7);
+    if (small > 128) put_le32(area, 124, 2);  // a count that would reach into the tables
+    stamp(area);
+    put_flash_bytes(kMain, area);
+    put_flash_bytes(kMain + small, area);
+    BSP_VfsPiecesConfig(kMain, 2 * small);
+    Output show = capture([] { BSP_VfsPiecesFileShow(); });
+    EXPECT_EQ("\n\r\n\r MainArea FlashRead Fail\n\r\n\r BackupArea FlashRead Fail", show.out);
+    Output debug = capture([] { BSP_VfsPiecesFileDebug(); });
+    EXPECT_EQ("\n\r\n\r MainArea FlashRead Fail\n\r\n\r BackupArea FlashRead Fail", debug.out);
+  }
 }
 #endif
 

@@ -2,6 +2,7 @@
 // layers as a root does (unless told not to) and runs the commands given as arguments.
 //   init | write NAME TEXT | read NAME LEN | delete NAME FLAG | dump | loop PREFIX COUNT
 //   wait PATH | signal PATH | front-before-init | pieces-before-init
+//   create | mark OFFSET TEXT
 // Results are printed on lines beginning with "@@".
 #include <bsp/crc.h>
 #include <bsp/flash.h>
@@ -125,6 +126,13 @@ int main(int argc, char **argv) {
     } else if (cmd == "signal") {
       fclose(fopen(arg(1), "w"));
       i += 1;
+    } else if (cmd == "create") {
+      FLASH_InitFlashDrv();
+      printf("@@create rc=%x\n", FLASH_CreateFlashFile(const_cast<char *>(kFlashFile), 0x480000));
+    } else if (cmd == "mark") {
+      const std::string text = arg(2);
+      printf("@@mark rc=%x\n", FLASH_WriteFlash(strtoul(arg(1), nullptr, 0), text.data(), text.size()));
+      i += 2;
     } else if (cmd == "front-before-init") {
       char buf[4];
       printf("@@front read=%x write=%x\n", FLASH_ReadFlash(0, buf, 4), FLASH_WriteFlash(0, "abcd", 4));

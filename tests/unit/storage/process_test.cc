@@ -89,7 +89,8 @@ TEST_F(StorageProcesses, RootsCreateTheFlashFileAndKeepItsPieces) {
   ASSERT_EQ(0, stat(kFlashFile, &st));
   EXPECT_EQ(0600u, st.st_mode & 0777);
   EXPECT_EQ(std::string(kMain, '\0'), file.substr(0, kMain));
-  EXPECT_EQ(std::string(kFlashSize - kSpare - kArea, '\0'), file.substr(kSpare + kArea));
+  // The flash-dynamic area follows the spare area (its own tests check it); the rest stays zero.
+  EXPECT_EQ(std::string(kFlashSize - 0x380000, '\0'), file.substr(0x380000));
   for (uint32_t base : {kMain, kSpare}) EXPECT_EQ(0x59A2D6CFu, le32(file, base));
   EXPECT_NE(std::string::npos, first.out.find("\r\n FLASH_CreateFlashFile /mnt/misc/flashfile\r\n"));
   EXPECT_EQ("@@init rc=0\n@@count 0\n", dump());
@@ -100,6 +101,32 @@ TEST_F(StorageProcesses, RootsCreateTheFlashFileAndKeepItsPieces) {
     EXPECT_EQ(std::string::npos, again.out.find("BSP_VfsPieceCheck")) << kind;
   }
   EXPECT_NE(std::string::npos, dump().find("@@piece survivor 32 rc=0 53")) << dump();
+}
+
+// Processes that start on a board without the flash emulation file all create it at once: each
+// ends up with the same whole file, and none overwrites what another already wrote into it.
+TEST_F(StorageProcesses, ConcurrentCreatorsShareOneWholeFile) {
+  for (int round = 0; round < 10; ++round) {
+    SCOPED_TRACE(round);
+    fresh_board();
+    const std::string first = shell_command(kLibProbe, {"wait", "/mnt/go", "create", "mark", "0x47f000", "first"});
+    const std::string second =
+        shell_command(kLoaderProbe, {"wait", "/mnt/go", "create", "mark", "0x47f800", "second"});
+    const std::string third = shell_command(kLibProbe, {"wait", "/mnt/go", "create", "mark", "0x47fc00", "third"});
+    ASSERT_EQ(0, bsp::test::sh(first + " > /mnt/first.out & " + second + " > /mnt/second.out & " + third +
+                               " > /mnt/third.out & touch /mnt/go; wait"));
+    for (const char *out : {"/mnt/first.out", "/mnt/second.out", "/mnt/third.out"}) {
+      const std::string text = bsp::test::read_file(out);
+      EXPECT_NE(std::string::npos, text.find("@@create rc=0\n@@mark rc=0\n")) << out << ": " << text;
+    }
+    EXPECT_EQ(kFlashSize, bsp::test::read_file(kFlashFile).size());
+    EXPECT_EQ("first", flash_bytes(0x47f000, 5));
+    EXPECT_EQ("second", flash_bytes(0x47f800, 6));
+    EXPECT_EQ("third", flash_bytes(0x47fc00, 5));
+    EXPECT_EQ(std::string(0x47f000, '\0'), flash_bytes(0, 0x47f000));
+    bsp::test::sh("ls -A /mnt/misc > /mnt/listing");
+    EXPECT_EQ("flashfile\n", bsp::test::read_file("/mnt/listing"));
+  }
 }
 
 TEST_F(StorageProcesses, PowerLossAtAnyPointOfACommitKeepsBeforeOrAfter) {
