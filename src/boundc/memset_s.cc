@@ -4,7 +4,9 @@
 namespace bsp::boundc {
 namespace {
 
-errno_t fill_checked(void *dest, size_t destMax, int c, size_t count) {
+// Every check in order; reached when the fast path declines. Kept out of line, so that the
+// fast path needs no stack frame.
+__attribute__((noinline)) errno_t fill_checked(void *dest, size_t destMax, int c, size_t count) {
   if (!size_ok(destMax)) return ERANGE;
   if (dest == nullptr) return EINVAL;
   if (count > destMax) {
@@ -16,34 +18,22 @@ errno_t fill_checked(void *dest, size_t destMax, int c, size_t count) {
   return BOUND_OK;
 }
 
-__attribute__((always_inline)) inline errno_t fill(void *dest, size_t destMax, int c, size_t count) {
-  // One branch for all three checks: the common call is short and valid.
-  if (__builtin_expect(size_ok(destMax) & (dest != nullptr) & (count <= destMax), 1)) {
-    fill_bytes(dest, c, count);
-    return BOUND_OK;
-  }
-  return fill_checked(dest, destMax, c, count);
-}
-
 }  // namespace
-
-errno_t fill_plain(void *dest, size_t destMax, int c, size_t count) { return fill(dest, destMax, c, count); }
-
-BOUNDC_WIDE errno_t fill_wide(void *dest, size_t destMax, int c, size_t count) {
-  return fill(dest, destMax, c, count);
-}
-
 }  // namespace bsp::boundc
 
 using namespace bsp::boundc;
 
 extern "C" {
 
-using FillEntry = errno_t (*)(void *, size_t, int, size_t);
-// Hidden but with C linkage: the ifunc attribute names the resolver by its symbol.
-BOUNDC_RESOLVER FillEntry resolve_memset_s() { return wide_moves() ? fill_wide : fill_plain; }
-
-errno_t memset_s(void *dest, size_t destMax, int c, size_t count) __attribute__((ifunc("resolve_memset_s")));
+BOUNDC_HOT errno_t memset_s(void *dest, size_t destMax, int c, size_t count) {
+  // Each check a branch that a valid call does not take.
+  if (__builtin_expect(size_ok(destMax), 1) && __builtin_expect(count <= destMax, 1) &&
+      __builtin_expect(dest != nullptr, 1)) {
+    fill_bytes(dest, c, count);
+    return BOUND_OK;
+  }
+  return fill_checked(dest, destMax, c, count);
+}
 
 errno_t memset_sOptAsm(void *dest, size_t destMax, int c, size_t count) {
   return memset_s(dest, destMax, c, count);
@@ -52,7 +42,8 @@ errno_t memset_sOptAsm(void *dest, size_t destMax, int c, size_t count) {
 // The trusted-caller entry: its fast path takes any non-zero destMax, but never a count
 // whose sign bit is set (a negative length gone unsigned).
 errno_t memset_sOptTc(void *dest, size_t destMax, int c, size_t count) {
-  if (__builtin_expect(destMax != 0 && count <= kMaxSize && dest != nullptr && count <= destMax, 1)) {
+  if (__builtin_expect(destMax != 0, 1) && __builtin_expect(count <= kMaxSize, 1) &&
+      __builtin_expect(count <= destMax, 1) && __builtin_expect(dest != nullptr, 1)) {
     fill_bytes(dest, c, count);
     return BOUND_OK;
   }

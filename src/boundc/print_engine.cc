@@ -118,8 +118,39 @@ uint64_t unsigned_value(const Conversion &conv, ArgList &args) {
   }
 }
 
-void emit_integer(Writer &out, const Conversion &conv, IntegerValue value, bool is_signed,
-                  bool is_pointer) {
+// Digits of a conversion without precision, '#' or pointer form: at most 22 (octal of 64
+// bits), placed as one field.
+void emit_plain_integer(Writer &out, const Conversion &conv, IntegerValue value, bool is_signed) {
+  char area[24];
+  char *end = area + sizeof area;
+  char *begin;
+  char type = conv.type;
+  if (value.magnitude == 0) {
+    begin = end - 1;
+    *begin = '0';
+  } else if (type == 'x' || type == 'X') {
+    begin = power2_digits(end, value.magnitude, 4, type == 'X');
+  } else if (type == 'o') {
+    begin = power2_digits(end, value.magnitude, 3, false);
+  } else {
+    begin = decimal_digits(end, value.magnitude);
+  }
+  char sign = 0;
+  if (is_signed) {
+    if (value.negative) {
+      sign = '-';
+    } else if (conv.flags & kSign) {
+      sign = '+';
+    } else if (conv.flags & kBlank) {
+      sign = ' ';
+    }
+  }
+  out.field(sign, begin, static_cast<size_t>(end - begin), conv.width, conv.flags & kLeft, conv.flags & kZero);
+}
+
+// The general form: precision, '#' prefixes, pointers.
+__attribute__((noinline)) void emit_formatted_integer(Writer &out, const Conversion &conv, IntegerValue value,
+                                                      bool is_signed, bool is_pointer) {
   char area[kIntegerArea];
   char *end = area + sizeof area;
   char *begin = end;
@@ -159,14 +190,21 @@ void emit_integer(Writer &out, const Conversion &conv, IntegerValue value, bool 
   emit_padded(out, conv, prefix, prefix_len, begin, static_cast<size_t>(end - begin), zero_pad);
 }
 
+void emit_integer(Writer &out, const Conversion &conv, IntegerValue value, bool is_signed, bool is_pointer) {
+  if (conv.precision < 0 && !is_pointer && !(conv.flags & kAlt))
+    emit_plain_integer(out, conv, value, is_signed);
+  else
+    emit_formatted_integer(out, conv, value, is_signed, is_pointer);
+}
+
 void emit_text(Writer &out, const Conversion &conv, const char *text, size_t len) {
-  emit_padded(out, conv, nullptr, 0, text, len, false);
+  out.field(0, text, len, conv.width, conv.flags & kLeft, false);
 }
 
 void emit_narrow_string(Writer &out, const Conversion &conv, const char *s) {
   if (s == nullptr) s = "(null)";
   size_t len = conv.precision < 0 ? strlen(s) : strnlen(s, static_cast<size_t>(conv.precision));
-  emit_text(out, conv, s, len);
+  out.field(0, s, len, conv.width, conv.flags & kLeft, false);
 }
 
 // Multibyte length of a wide string within the precision, or -1 when a character has no
@@ -177,7 +215,7 @@ long long wide_string(const wchar_t *s, int precision, Writer *out) {
   long long total = 0;
   for (; *s != L'\0'; ++s) {
     size_t n = wcrtomb(mb, *s, &state);
-    if (n == static_cast<size_t>(-1)) return -1;
+    if (n > sizeof mb) return -1;  // no multibyte form (or more than the platform's maximum)
     if (precision >= 0 && total + static_cast<long long>(n) > precision) break;
     total += static_cast<long long>(n);
     if (out != nullptr) out->write(mb, n);
@@ -200,7 +238,7 @@ bool emit_wide_char(Writer &out, const Conversion &conv, wint_t c) {
   mbstate_t state{};
   char mb[MB_LEN_MAX];
   size_t n = wcrtomb(mb, static_cast<wchar_t>(c), &state);
-  if (n == static_cast<size_t>(-1)) return false;
+  if (n > sizeof mb) return false;  // no multibyte form (or more than the platform's maximum)
   emit_text(out, conv, mb, n);
   return true;
 }
@@ -264,13 +302,27 @@ bool emit_float(Writer &out, const Conversion &conv, ArgList &args) {
   return ok;
 }
 
+// The characters that end a run of ordinary text: '%' and the NUL.
+constexpr struct RunEnds {
+  bool at[256] = {};
+  constexpr RunEnds() {
+    at[0] = true;
+    at[static_cast<unsigned char>('%')] = true;
+  }
+} kRunEnds;
+
+inline bool ends_run(char c) { return kRunEnds.at[static_cast<unsigned char>(c)]; }
+
 // End of the ordinary text at p: the next '%' or the NUL. Most runs are a few characters,
 // cheaper to walk than to hand to the library; longer runs go to it and are copied in a block.
 const char *literal_end(const char *p) {
-  for (int i = 0; i < 12; ++i) {
-    if (p[i] == '%' || p[i] == '\0') return p + i;
+  for (int i = 0; i < 16; i += 4) {
+    if (ends_run(p[i])) return p + i;
+    if (ends_run(p[i + 1])) return p + i + 1;
+    if (ends_run(p[i + 2])) return p + i + 2;
+    if (ends_run(p[i + 3])) return p + i + 3;
   }
-  return strchrnul(p + 12, '%');
+  return strchrnul(p + 16, '%');
 }
 
 bool convert(Writer &out, const Conversion &conv, ArgList &args) {

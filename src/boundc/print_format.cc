@@ -10,16 +10,6 @@ constexpr long long kStarLimit = 214748360;  // largest '*' width magnitude or p
 
 bool is_flag(char c) { return c == ' ' || c == '#' || c == '+' || c == '-' || c == '0'; }
 
-bool is_type(char c) {
-  switch (c) {
-    case 'C': case 'E': case 'F': case 'G': case 'S': case 'X': case 'c': case 'd':
-    case 'e': case 'f': case 'g': case 'i': case 'o': case 'p': case 's': case 'u': case 'x':
-      return true;
-    default:
-      return false;
-  }
-}
-
 unsigned flag_bit(char c) {
   switch (c) {
     case '-': return kLeft;

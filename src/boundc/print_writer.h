@@ -5,6 +5,8 @@
 #include <bsp/boundc.h>
 #include <string.h>
 
+#include "boundc/bound_internal.h"
+
 namespace bsp::boundc::print {
 
 class Writer {
@@ -30,13 +32,8 @@ class Writer {
       fits = static_cast<size_t>(stream_.count);
       overflowed_ = true;
     }
-    // Short runs are cheaper byte by byte than through a call.
     char *to = stream_.cur;  // a local cursor: stores through char* would reload a member
-    if (fits > 11) {
-      memcpy(to, text, fits);
-    } else {
-      for (size_t i = 0; i < fits; ++i) to[i] = text[i];
-    }
+    copy_bytes(to, text, fits);
     stream_.cur = to + fits;
     stream_.count -= static_cast<int>(fits);
   }
@@ -49,13 +46,36 @@ class Writer {
       overflowed_ = true;
     }
     char *to = stream_.cur;
-    if (fits > 11) {
-      memset(to, c, static_cast<size_t>(fits));
-    } else {
-      for (long long i = 0; i < fits; ++i) to[i] = c;
-    }
+    fill_bytes(to, c, static_cast<size_t>(fits));
     stream_.cur = to + fits;
     stream_.count -= static_cast<int>(fits);
+  }
+
+  // A field of the width (or of its body when that is longer): the sign (none when 0), then
+  // the body, padded with blanks on the left or, with left, on the right, or with zeros
+  // between the sign and the body. Placed in one go when it fits, else piece by piece up to
+  // the end of the room.
+  void field(char sign, const char *body, size_t body_len, int width, bool left, bool zeros) {
+    size_t len = body_len + (sign != 0);
+    if (__builtin_expect(len >= static_cast<size_t>(width) && len <= static_cast<size_t>(stream_.count), 1)) {
+      char *to = stream_.cur;  // no padding, and it fits
+      if (sign != 0) *to++ = sign;
+      copy_bytes(to, body, body_len);
+      stream_.cur = to + body_len;
+      stream_.count -= static_cast<int>(len);
+      return;
+    }
+    padded_field(sign, body, body_len, width, left, zeros);
+  }
+
+  void padded_field(char sign, const char *body, size_t body_len, int width, bool left, bool zeros) {
+    size_t len = body_len + (sign != 0);
+    long long pad = static_cast<size_t>(width) > len ? static_cast<long long>(static_cast<size_t>(width) - len) : 0;
+    if (!left && !zeros) fill(' ', pad);
+    if (sign != 0) put(sign);
+    if (zeros && !left) fill('0', pad);
+    write(body, body_len);
+    if (left) fill(' ', pad);
   }
 
   void mark_overflow() { overflowed_ = true; }

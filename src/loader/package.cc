@@ -59,7 +59,8 @@ int32_t Boot_GetSubFileInfo(const char *pktPath, const char *subFileName, uint64
   uint32_t count = load_le32(head + kSubfileCountField);
   for (uint32_t i = 0; i < count; ++i) {
     uint64_t at = kSubfileHeadsOffset + static_cast<uint64_t>(kSubfileHeadSize) * i;
-    if (read_at(fd.get(), sub, at) < sizeof sub) {
+    // The first head is in sub already.
+    if (i != 0 && read_at(fd.get(), sub, at) < sizeof sub) {
       Boot_Record_Error("Find Subfile,Read Subfile Head Info Error\r\n");
       return -1;
     }

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,8 +23,10 @@ using bsp::UniqueFd;
 constexpr size_t kCmdlineBytes = 20;  // only this much of the kernel command line is looked at
 constexpr uint32_t kKernelCap = 0x800000;
 constexpr uint32_t kImageCap = 0xC800000;
-// Images are moved through a buffer of this size, whatever their length.
+// Images are moved through a buffer of this size, whatever their length, when the kernel
+// cannot move them itself.
 constexpr size_t kCopyChunk = 1u << 20;
+constexpr size_t kKernelChunk = 8u << 20;
 
 bool names_subarea_a(const char *cmdline) {
   return memmem(cmdline, strnlen(cmdline, kCmdlineBytes), "/boot_A", 7) != nullptr;
@@ -49,28 +52,53 @@ struct Free {
 
 enum class CopyResult { kOk, kOpenFailed, kReadFailed, kWriteFailed };
 
-// Lets the kernel move the bytes; false when it cannot here, so that the caller copies itself.
-// A short source is a read failure, a refused destination a write failure.
-bool kernel_copy(int from, uint64_t offset, uint64_t length, int to, CopyResult &result) {
-  loff_t in = static_cast<loff_t>(offset);
-  for (uint64_t done = 0; done < length;) {
-    size_t want = static_cast<size_t>(length - done < kCopyChunk ? length - done : kCopyChunk);
+// The kernel moves the bytes from the package into the image, without a copy through this
+// process: copy_file_range where the two files' file system supports it (on one file system it
+// may share the blocks), else sendfile, which works between any two files. A move of at most
+// kKernelChunk per call keeps each call short. Returns false when neither can start here, so
+// that the caller copies through its buffer; a short source is a read failure, a refused
+// destination a write failure.
+enum class KernelMove { kCopyFileRange, kSendfile };
+
+bool cannot_start(int error) {
+  return error == ENOSYS || error == EXDEV || error == EINVAL || error == EOPNOTSUPP || error == ENOTSUP;
+}
+
+ssize_t kernel_move(KernelMove how, int from, off_t &at, int to, size_t want) {
+  if (how == KernelMove::kCopyFileRange) {
+    loff_t in = at;
     ssize_t n = copy_file_range(from, &in, to, nullptr, want, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && done == 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP))
-      return false;
-    if (n < 0) {
-      result = CopyResult::kWriteFailed;
-      return true;
-    }
-    if (n == 0) {
-      result = CopyResult::kReadFailed;
-      return true;
-    }
-    done += static_cast<uint64_t>(n);
+    if (n > 0) at = in;
+    return n;
   }
-  result = CopyResult::kOk;
-  return true;
+  return sendfile(to, from, &at, want);
+}
+
+bool kernel_copy(int from, uint64_t offset, uint64_t length, int to, CopyResult &result) {
+  for (KernelMove how : {KernelMove::kCopyFileRange, KernelMove::kSendfile}) {
+    off_t at = static_cast<off_t>(offset);
+    uint64_t done = 0;
+    while (done < length) {
+      size_t want = static_cast<size_t>(length - done < kKernelChunk ? length - done : kKernelChunk);
+      ssize_t n = kernel_move(how, from, at, to, want);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && done == 0 && cannot_start(errno)) break;  // the next way, or the buffer
+      if (n < 0) {
+        result = CopyResult::kWriteFailed;
+        return true;
+      }
+      if (n == 0) {
+        result = CopyResult::kReadFailed;
+        return true;
+      }
+      done += static_cast<uint64_t>(n);
+    }
+    if (done == length) {
+      result = CopyResult::kOk;
+      return true;
+    }
+  }
+  return false;
 }
 
 // Writes length bytes of the package from offset as a new file, a chunk at a time.

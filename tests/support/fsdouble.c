@@ -7,7 +7,9 @@
      system COMMAND
      msync ADDRESS LENGTH FLAGS     (address and length in hex)
    BSP_FS_FAIL_FSYNC=PATH makes the flush of that file fail with EIO, after the event is
-   logged as "fsync PATH failed". Programs run from the process inherit the double. */
+   logged as "fsync PATH failed". BSP_FS_NO_KERNEL_COPY=1 makes copy_file_range and sendfile
+   fail with ENOSYS, as on a kernel without them. Programs run from the process inherit the
+   double. */
 #define _GNU_SOURCE
 /* The 64-bit file names are interposed by their own names. */
 #undef _FILE_OFFSET_BITS
@@ -21,6 +23,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #define REAL(name, type) ((type)dlsym(RTLD_NEXT, name))
@@ -136,4 +139,27 @@ int system(const char *command) {
 int msync(void *address, size_t length, int flags) {
   log_event("msync %jx %zx %d", (uintmax_t)(uintptr_t)address, length, flags);
   return REAL("msync", int (*)(void *, size_t, int))(address, length, flags);
+}
+
+static int kernel_copy_refused(void) {
+  const char *no = getenv("BSP_FS_NO_KERNEL_COPY");
+  if (no == NULL || strcmp(no, "1") != 0) return 0;
+  errno = ENOSYS;
+  return 1;
+}
+
+ssize_t copy_file_range(int in, off64_t *in_at, int out, off64_t *out_at, size_t length, unsigned int flags) {
+  if (kernel_copy_refused()) return -1;
+  return REAL("copy_file_range", ssize_t (*)(int, off64_t *, int, off64_t *, size_t, unsigned int))(
+      in, in_at, out, out_at, length, flags);
+}
+
+ssize_t sendfile(int out, int in, off_t *at, size_t count) {
+  if (kernel_copy_refused()) return -1;
+  return REAL("sendfile", ssize_t (*)(int, int, off_t *, size_t))(out, in, at, count);
+}
+
+ssize_t sendfile64(int out, int in, off64_t *at, size_t count) {
+  if (kernel_copy_refused()) return -1;
+  return REAL("sendfile64", ssize_t (*)(int, int, off64_t *, size_t))(out, in, at, count);
 }

@@ -228,6 +228,24 @@ TEST(MemmoveS, LargeOverlappingMoveBothWays) {
   EXPECT_EQ(ref, buf);
 }
 
+// Fills around the size from which the string store takes over, at every offset within a
+// cache line: exactly count bytes change, the guards on both sides stay.
+TEST(MemsetS, LargeFillsAtEveryAlignment) {
+  const FillFn fns[] = {memset_s, memset_sOptAsm, memset_sOptTc};
+  for (FillFn fn : fns) {
+    for (size_t n : {size_t{65}, size_t{2047}, size_t{2048}, size_t{2049}, size_t{2111}, size_t{5000}}) {
+      for (size_t at = 0; at < 64; ++at) {
+        std::vector<unsigned char> buf(5000 + 128), ref;
+        for (size_t i = 0; i < buf.size(); ++i) buf[i] = static_cast<unsigned char>(i * 5 + 1);
+        ref = buf;
+        ASSERT_EQ(0, fn(buf.data() + at, n, 0xE7, n)) << n << " at " << at;
+        memset(ref.data() + at, 0xE7, n);
+        ASSERT_EQ(ref, buf) << n << " at " << at;
+      }
+    }
+  }
+}
+
 TEST(MemcpyS, LargeCopy) {
   std::vector<unsigned char> src(4096 + 7), dest(4096 + 7, 0);
   for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<unsigned char>(i);

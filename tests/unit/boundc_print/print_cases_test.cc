@@ -25,7 +25,7 @@ constexpr size_t kLimit = 0x7FFFFFFF;
 
 // A destination of 32 bytes inside a guarded area that starts filled with '#'.
 struct Dest {
-  char area[48];
+  char area[64];
   Dest() { memset(area, '#', sizeof area); }
   char *p() { return area + 8; }
   bool untouched() const {
@@ -162,6 +162,21 @@ TEST(PrintEntry, LongRunsAndTruncationAtEveryLength) {
     EXPECT_EQ(r, static_cast<int>(keep));
     EXPECT_EQ(std::string(e.p()), text.substr(0, keep));
     EXPECT_TRUE(e.guards_intact(destMax));
+  }
+}
+
+TEST(PrintEntry, PaddedFieldsCutAtEveryLength) {
+  // Every kind of padding (blanks before, zeros after the sign, blanks after), cut inside the
+  // padding, the sign and the digits; the text kept is the head of the whole text.
+  const std::string whole = "[    -42|-0000042|-42    |  ab|ab  |xyz]";
+  for (size_t destMax = 1; destMax <= whole.size() + 2; ++destMax) {
+    SCOPED_TRACE(destMax);
+    Dest d;
+    int r = snprintf_truncated_s(d.p(), destMax, "[%7d|%08d|%-7d|%4s|%-4s|%s]", -42, -42, -42, "ab", "ab", "xyz");
+    size_t keep = destMax - 1 < whole.size() ? destMax - 1 : whole.size();
+    EXPECT_EQ(r, static_cast<int>(keep));
+    EXPECT_EQ(std::string(d.p()), whole.substr(0, keep));
+    EXPECT_TRUE(d.guards_intact(destMax));
   }
 }
 

@@ -116,6 +116,32 @@ TEST_F(Durability, UpdateReachesTheDiskBeforeTheSwitch) {
   }
 }
 
+// Where the kernel can move no bytes between the two files, the image goes through the
+// loader's buffer, a chunk at a time: the same bytes, flushed before its .efs file is written.
+TEST_F(Durability, UpdateThroughTheBufferWhereTheKernelCannotCopy) {
+  std::string rootfs(3 * 1024 * 1024 + 4321, '\0');
+  for (size_t i = 0; i < rootfs.size(); ++i) rootfs[i] = static_cast<char>((i * 29) ^ (i >> 13));
+  for (const char *pkt : {kPkt, "/boot/same-fs.cc"}) {  // across file systems and within one
+    SCOPED_TRACE(pkt);
+    set_cmdline(kCmdlineA);
+    sh("rm -rf /boot/boot_B/*");
+    write_file(pkt, pkg::build({{"rootfs.gz", rootfs, 8}}));
+    start_log();
+    setenv("BSP_FS_NO_KERNEL_COPY", "1", 1);
+    int32_t rc = -2;
+    std::string out = capture_stdout([&] { rc = Boot_UpdateSubfile(pkt, "rootfs.gz"); });
+    unsetenv("BSP_FS_NO_KERNEL_COPY");
+    EXPECT_EQ(rc, 0) << out;
+    EXPECT_TRUE(read_file("/boot/boot_B/rootfs.gz") == rootfs);
+    EXPECT_EQ(efs_crc("/boot/boot_B/rootfs.gz.efs"), 8);
+    std::vector<std::string> log = events();
+    SCOPED_TRACE(dump(log));
+    long image_flushed = first(log, "fsync /boot/boot_B/rootfs.gz");
+    EXPECT_GE(image_flushed, 0);
+    EXPECT_LT(image_flushed, first(log, "open /boot/boot_B/rootfs.gz.efs"));
+  }
+}
+
 // Files that an update did not write are flushed before the switch too: the last boot's copy
 // may not have reached the disk.
 TEST_F(Durability, UnchangedImagesAreFlushedBeforeTheSwitch) {
