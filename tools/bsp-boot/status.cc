@@ -197,7 +197,8 @@ void print_json(FILE *out, const Status &s) {
   json_subarea_letter(j, "next_subarea", s.next);
   j.key("subareas").begin_array();
   for (const SubareaState &sub : s.subareas) {
-    j.begin_object().field("name", std::string(1, sub.letter)).field("path", sub.dir).field("complete", sub.complete());
+    const std::string dir = sub.dir.substr(0, sub.dir.size() - 1);  // without the trailing slash
+    j.begin_object().field("name", std::string(1, sub.letter)).field("path", dir).field("complete", sub.complete());
     j.key("images").begin_array();
     for (const ImageFile &f : sub.files) {
       j.begin_object().field("name", f.name).field("present", f.image).field("efs_present", f.efs);
