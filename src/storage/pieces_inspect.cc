@@ -24,16 +24,19 @@ AreaInspection inspect_area(const uint8_t *area) {
   const auto &head = *reinterpret_cast<const PIECES_HEAD_S *>(area);
   a.stamped = head.ulValidFlag == kValidFlag;
   a.stored_crc = static_cast<uint16_t>(static_cast<uint32_t>(head.ulCrc));
-  a.computed_crc = BSP_Crc16Cal(image + kHeadOffset, size - kHeadOffset);
   // The table is looked at whatever the stamp says: a damaged area may still hold its files.
   a.formatted = volume.has_magic() && volume.consistent();
   for (uint32_t i = 0; a.formatted && i < volume.count(); ++i) {
     if (volume.des(i).ulUsedFlag == kUsedFlag) ++a.files;
   }
-  if (check_area(image, nullptr, Report::Quiet) == 0) {
+  uint16_t crc = 0;
+  a.accepted = check_area(image, &crc, Report::Quiet) == 0;
+  if (a.accepted) {
+    a.computed_crc = crc;
     a.state = a.formatted ? AreaState::Good : AreaState::Blank;
     return a;
   }
+  a.computed_crc = BSP_Crc16Cal(image + kHeadOffset, size - kHeadOffset);
   if (!a.stamped && all_zero(area, size)) {
     a.state = AreaState::Empty;
     return a;
@@ -49,25 +52,20 @@ AreaInspection inspect_area(const uint8_t *area) {
   return a;
 }
 
-// What BSP_VfsPiecesAreaInit accepts as it stands.
-bool accepted(const uint8_t *area) {
-  return area != nullptr && check_area(const_cast<uint8_t *>(area), nullptr, Report::Quiet) == 0;
-}
-
 }  // namespace
 
 PiecesInspection inspect_areas(const uint8_t *main, const uint8_t *spare) {
   PiecesInspection r;
   r.main = inspect_area(main);
   r.spare = inspect_area(spare);
-  if (accepted(main)) {
+  if (r.main.accepted) {
     r.source = Source::Main;
     r.served = main;
-    r.areas_agree = accepted(spare) && r.main.computed_crc == r.spare.computed_crc;
+    r.areas_agree = r.spare.accepted && r.main.computed_crc == r.spare.computed_crc;
     r.repair = r.areas_agree ? Repair::None : Repair::Spare;
   } else if (spare == nullptr) {
     r.source = Source::None;
-  } else if (accepted(spare)) {
+  } else if (r.spare.accepted) {
     r.source = Source::Spare;
     r.served = spare;
     r.repair = Repair::Main;

@@ -26,6 +26,7 @@ struct AreaInspection {
   uint16_t computed_crc = 0;     // over the area bytes after the header
   bool formatted = false;        // a file system with the format's magic that can be followed
   uint32_t files = 0;            // files in use in its table, when formatted
+  bool accepted = false;         // what BSP_VfsPiecesAreaInit takes as it stands
 };
 
 // The copy a start-up serves, and what it writes first.
