@@ -14,9 +14,9 @@ BSP_BEGIN_DECLS
 #define BSP_ANY_ARGS
 #endif
 
-BSP_API uint32_t BSPSMS_GetCardOnline(uint32_t ulLogicSlotNum, uint8_t *pucStatus);
-BSP_API uint32_t BSPSMS_GetBoardType(uint32_t ulBoardSlot, uint32_t *pulBoardType);
-BSP_API uint32_t BSPSMS_GetTemperature(uint32_t ulDevIndex, int32_t *plTemperature);
+BSP_API uint32_t BSPSMS_GetCardOnline(unsigned long ulLogicSlotNum, unsigned char *pucStatus);
+BSP_API uint32_t BSPSMS_GetBoardType(unsigned long ulBoardSlot, unsigned long *pulBoardType);
+BSP_API uint32_t BSPSMS_GetTemperature(unsigned long ulDevIndex, long *plTemperature);
 BSP_API uint32_t BSPSMS_GetPhySlotNum(uint32_t u32LogicSlotNum);
 BSP_API char *BCDB_GetBootLoaderName(void);
 BSP_API void CPLDLED_SetRunAlarmLED(uint32_t mode);

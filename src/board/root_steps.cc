@@ -3,8 +3,11 @@
 
 #include <bsp/shell.h>
 
+#include <bsp/api.h>
+#include <bsp/board.h>
 #include <bsp/boundc.h>
 #include <bsp/crc.h>
+#include <bsp/fdy.h>
 #include <bsp/flash.h>
 #include <bsp/pieces.h>
 #include <bsp/seclog.h>
@@ -18,7 +21,11 @@ namespace bsp::root {
 namespace map = bsp::flash_map;
 
 void init_checksums() { BSP_CrcInit(); }
-void init_board_config() {}
+// The key carries the board type in bits 0 to 11 and a PCB version, always 0 here, above it.
+void init_board_config() {
+  constexpr uint32_t kPcbVersion = 0;
+  BCDB_InitBoardCfg((BDIF_GetBoardType() & 0xFFF) | ((kPcbVersion << 12) & 0xFFFF));
+}
 void init_flash_front() { FLASH_InitFlashDrv(); }
 // The path is a constant of the library: the front keeps the pointer for the process's life.
 void create_flash_file(const char *path) { FLASH_CreateFlashFile(const_cast<char *>(path), map::kFlashFileSize); }
@@ -26,8 +33,8 @@ void init_pieces() {
   BSP_VfsPiecesConfig(map::kPiecesBase, map::kPiecesSize);
   BSP_VfsPiecesInit();
 }
-uint32_t init_flash_dynamic() { return 0; }
-void init_api_tables() {}
+uint32_t init_flash_dynamic() { return FDY_InitFlashDyna(map::kFlashDynBase, map::kFlashDynSize); }
+void init_api_tables() { BSP_InitTiv(); }
 void init_debug_commands() { BSPCMD_Init(); }
 
 // The stamp is reported under the start-up module's own source name.

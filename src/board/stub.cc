@@ -3,9 +3,9 @@
 
 extern "C" {
 
-BSP_API uint32_t BSPSMS_GetCardOnline(uint32_t ulLogicSlotNum, uint8_t *pucStatus) { return 0; }
-BSP_API uint32_t BSPSMS_GetBoardType(uint32_t ulBoardSlot, uint32_t *pulBoardType) { return 0; }
-BSP_API uint32_t BSPSMS_GetTemperature(uint32_t ulDevIndex, int32_t *plTemperature) { return 0; }
+BSP_API uint32_t BSPSMS_GetCardOnline(unsigned long ulLogicSlotNum, unsigned char *pucStatus) { return 0; }
+BSP_API uint32_t BSPSMS_GetBoardType(unsigned long ulBoardSlot, unsigned long *pulBoardType) { return 0; }
+BSP_API uint32_t BSPSMS_GetTemperature(unsigned long ulDevIndex, long *plTemperature) { return 0; }
 BSP_API uint32_t BSPSMS_GetPhySlotNum(uint32_t u32LogicSlotNum) { return 0; }
 BSP_API char *BCDB_GetBootLoaderName(void) { return nullptr; }
 BSP_API void CPLDLED_SetRunAlarmLED(uint32_t mode) {}

@@ -95,8 +95,22 @@ board_subfile_offset() {  # board_subfile_offset PACKAGE NAME
 
 board_reboot_count() { if [ -f "$BSP_REBOOT_RECORD" ]; then grep -c '^reboot' "$BSP_REBOOT_RECORD"; else echo 0; fi; }
 
+# A sandbox run killed between the loader's attach and the next reboot leaves /dev/loop1 on a
+# package file its board folder no longer has. Nothing can mount that again: it is detached,
+# but only when no mount on this machine uses the device.
+board_clear_stale_loop1() {
+  local back
+  back=$(losetup -n -O BACK-FILE /dev/loop1 2> /dev/null) || return 0
+  case "$back" in *.cc" (deleted)") ;; *) return 0 ;; esac
+  if cat /proc/[0-9]*/mountinfo 2> /dev/null | awk '$0 ~ / - [^ ]+ \/dev\/loop1 / { f = 1 } END { exit !f }'; then
+    return 0
+  fi
+  losetup -d /dev/loop1 2> /dev/null && echo "note: detached /dev/loop1, left on a deleted package ($back)" >&2
+  return 0
+}
+
 # True when /dev/loop1 is attached to something.
-board_loop1_busy() { losetup /dev/loop1 > /dev/null 2>&1; }
+board_loop1_busy() { board_clear_stale_loop1; losetup /dev/loop1 > /dev/null 2>&1; }
 
 # What a reboot clears: the application mount and the loop device, if this board attached it.
 board_take_down_app() {

@@ -24,8 +24,8 @@ struct Stub {
 const Stub kStubs[] = {
     // Fixed parameters.
     STUB(BSPSMS_GetCardOnline, BSPSMS_GetCardOnline(out[0], reinterpret_cast<uint8_t *>(&out[1])) == 0),
-    STUB(BSPSMS_GetBoardType, BSPSMS_GetBoardType(out[0], &out[1]) == 0),
-    STUB(BSPSMS_GetTemperature, BSPSMS_GetTemperature(out[0], reinterpret_cast<int32_t *>(&out[1])) == 0),
+    STUB(BSPSMS_GetBoardType, BSPSMS_GetBoardType(out[0], reinterpret_cast<unsigned long *>(&out[2])) == 0),
+    STUB(BSPSMS_GetTemperature, BSPSMS_GetTemperature(out[0], reinterpret_cast<long *>(&out[2])) == 0),
     STUB(BSPSMS_GetPhySlotNum, BSPSMS_GetPhySlotNum(out[0]) == 0),
     STUB(BCDB_GetBootLoaderName, BCDB_GetBootLoaderName() == nullptr),
     STUB(CPLDLED_SetRunAlarmLED, (CPLDLED_SetRunAlarmLED(out[0]), true)),
@@ -63,7 +63,7 @@ TEST(Stubs, AllSeventyTwoAnswerNeutrallyAndStoreNothing) {
   EXPECT_EQ(72u, names.size());
   for (const Stub &stub : kStubs) {
     SCOPED_TRACE(stub.name);
-    uint32_t out[4] = {0xA5A5A5A5, 0xA5A5A5A5, 0xA5A5A5A5, 0xA5A5A5A5};
+    alignas(8) uint32_t out[4] = {0xA5A5A5A5, 0xA5A5A5A5, 0xA5A5A5A5, 0xA5A5A5A5};
     EXPECT_TRUE(stub.answers_neutral(out));
     for (uint32_t v : out) EXPECT_EQ(0xA5A5A5A5u, v);
   }
@@ -83,8 +83,8 @@ TEST(Stubs, NeutralAnswersOtherPartsRelyOn) {
   EXPECT_EQ(0u, BSPSMS_GetCardOnline(1, &status));
   EXPECT_EQ(9, status);
   EXPECT_EQ(0u, BDIF_IsOnBoard());
-  uint32_t type = 5;
-  int32_t temp = -3;
+  unsigned long type = 5;
+  long temp = -3;
   EXPECT_EQ(0u, BSPSMS_GetBoardType(2, &type));
   EXPECT_EQ(0u, BSPSMS_GetTemperature(0, &temp));
   EXPECT_EQ(5u, type);
