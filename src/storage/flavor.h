@@ -9,6 +9,7 @@
 //   console(fmt, ...)       standard output in both builds (the tool's log in the tool)
 //   message(fmt, ...)       operator message: standard output / the boot log (info record)
 //   trace(fmt, ...)         debug trace: only while the board debug switch is on / always logged
+//   trace_print(fmt, ...)   BSP_TracePrint (switch exactly 1) / always logged
 //   error_log(fmt, ...)     loader only: boot-log error record (also on the console)
 //   judge(rc, fn, src, ln)  bounded-function result: DRV_SecJudge / ignored
 //   record_error(src, ln, code)  BSP_ApiErrRec / nothing
@@ -108,6 +109,20 @@ __attribute__((format(printf, 1, 2))) inline void trace(const char *format, ...)
   tool_log(LogKind::Info, format, ap);
 #else
   if (g_u32BspDebug != 0) vprintf(format, ap);
+#endif
+  va_end(ap);
+}
+
+// The board's debug trace (BSP_TracePrint: only while the switch is exactly 1) / the logs.
+__attribute__((format(printf, 1, 2))) inline void trace_print(const char *format, ...) {
+  va_list ap;
+  va_start(ap, format);
+#if defined(BSP_FLAVOR_LOADER)
+  loader_log(LogKind::Info, format, ap);
+#elif defined(BSP_FLAVOR_TOOL)
+  tool_log(LogKind::Info, format, ap);
+#else
+  if (g_u32BspDebug == 1) vprintf(format, ap);
 #endif
   va_end(ap);
 }
