@@ -1,5 +1,5 @@
 // create: a new flash image as a first start leaves it, with the pieces file system formatted
-// in both areas. It is built beside IMAGE under a temporary name by the storage code itself
+// in both areas and the flash-dynamic area formatted with its magic. It is built beside IMAGE under a temporary name by the storage code itself
 // and linked into place only when complete, never over an existing file: a cut or a failure
 // leaves no IMAGE, or the image as it was.
 #include <bsp/flash.h>
@@ -79,7 +79,7 @@ int run_create(Context &c) {
   UniqueFd dir(open(dir_of(c.image).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   const bool durable = dir.valid() && fsync(dir.get()) == 0;
   if (!durable) return fail(c, kFailed, "created, but its directory could not be flushed");
-  fprintf(c.out, "%s: created, %u bytes, pieces file system formatted in both areas\n", c.image.c_str(),
+  fprintf(c.out, "%s: created, %u bytes, pieces file system formatted in both areas, flash-dynamic area formatted\n", c.image.c_str(),
           map::kFlashFileSize);
   return kOk;
 }

@@ -1,6 +1,6 @@
 // The flash-dynamic area's part of bsp-image: its commands (fdy ls, get, put), its part of
-// create (the area formatted with its magic) and of check. This build of the storage code has
-// no flash-dynamic area yet; everything of it in the tool is here and nowhere else.
+// create (the area formatted with its magic) and of check. Everything of it in the tool is
+// here and nowhere else.
 #pragma once
 
 #include <stdint.h>
@@ -16,7 +16,9 @@ struct AreaCheck {
   enum class State { Unchecked, Good, Empty, Damaged, Unreadable };
   State state = State::Unchecked;
   std::string detail;  // one line for the text output
-  uint32_t files = 0;
+  uint32_t files = 0;                // entries in use in its table
+  const char *damage = nullptr;       // "magic" or "table" when damaged
+  bool keeps_first = false;           // a start-up's format of the damaged area keeps file 6
 };
 
 // The area as a start-up's check would judge it (IMAGE attached); nothing is written.
