@@ -42,6 +42,8 @@ AreaInspection inspect_area() {
   r.files.reserve(n);
   for (uint32_t k = 0; k < n; ++k) r.files.push_back(h.desc(k));
   r.zero = !r.magic_ok && all_zero(h.bytes(), kHeadSize) && data_zero(h.geometry());
+  // Zero entries are no files: nothing was ever saved there.
+  if (r.zero) r.files.clear();
   return r;
 }
 
