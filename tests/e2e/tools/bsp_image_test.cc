@@ -50,6 +50,12 @@ std::string one_line(const std::string &err) {
   return err;
 }
 
+size_t count_of(const std::string &text, const std::string &what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
 class ImageTool : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -80,6 +86,12 @@ class ImageTool : public ::testing::Test {
                                               "bsp pieces write 2 0 0x42 100", "-c", "bsp init load state 0 0", "-c",
                                               "bsp pieces write 1 40 0x43 8"});
     EXPECT_EQ(0, r.status) << r.out << r.err;
+    // Flash-dynamic files saved by the library in a host process; the rewrite of 5 grows it
+    // and moves the two behind it.
+    ProcessResult f = bsp::test::run_process({FDY_PROBE, "init", "save", "5", "100", "1", "save", "0x1234", "9000", "1",
+                                              "save", "6", "1", "1", "save", "5", "0x3000", "0"});
+    EXPECT_EQ(0, f.status) << f.out << f.err;
+    EXPECT_EQ(5u, count_of(f.out, "rc=0\n")) << f.out;  // init and four saves
     EXPECT_EQ(0, bsp::test::sh("cp /mnt/misc/flashfile " + path("lib.img")));
     return path("lib.img");
   }
@@ -99,6 +111,43 @@ void expect_pieces_match(const std::string &tool_path, const std::string &image,
     EXPECT_EQ(0, cat.status) << cat.err;
     EXPECT_TRUE(cat.out == area.pieces[i].content) << area.pieces[i].name;
   }
+}
+
+// fdy ls (text and JSON) and fdy get of every file against the test's own reading of the
+// flash-dynamic area; none of them changes the image.
+void expect_fdy_matches(const std::string &tool_path, const std::string &image) {
+  const std::string bytes = bsp::test::read_file(image);
+  const FdyArea area = decode_fdy(bytes);
+  ASSERT_TRUE(area.magic_ok);
+  ProcessResult r = image_tool(tool_path, {image, "fdy", "ls", "--json"});
+  ASSERT_EQ(0, r.status) << r.err;
+  JsonValue files = json_of(r)["files"];
+  ASSERT_EQ(area.files.size(), files.items.size()) << r.out;
+  std::string text;
+  for (size_t i = 0; i < area.files.size(); ++i) {
+    const FdyFile &f = area.files[i];
+    EXPECT_EQ(f.id, files[i]["id"].u());
+    EXPECT_EQ(f.offset, files[i]["offset"].u());
+    EXPECT_EQ(f.length, files[i]["length"].u());
+    EXPECT_EQ(f.allocation, files[i]["allocation"].u());
+    char line[128];
+    snprintf(line, sizeof line, "%u: offset 0x%x, length %u, allocation 0x%x\n", f.id, f.offset, f.length, f.allocation);
+    text += line;
+    ProcessResult get = image_tool(tool_path, {image, "fdy", "get", std::to_string(f.id)});
+    EXPECT_EQ(0, get.status) << get.err;
+    EXPECT_TRUE(get.out == f.content) << "file " << f.id;
+  }
+  ProcessResult ls = image_tool(tool_path, {image, "fdy"});
+  EXPECT_EQ(0, ls.status) << ls.err;
+  EXPECT_EQ(text, ls.out);
+  EXPECT_TRUE(bsp::test::read_file(image) == bytes) << "an fdy read command changed the image";
+}
+
+// The library's start-up on a copy of the image: its output (the flash-dynamic check's
+// complaint, when it has one) and the flash emulation file it leaves.
+ProcessResult start_library_on(const std::string &image) {
+  EXPECT_EQ(0, bsp::test::sh("cp " + image + " /mnt/misc/flashfile"));
+  return bsp::test::run_process({bsp::test::bsp_shell_path(), "-c", "bsp show pieces"});
 }
 
 // The state command's JSON against the test's own reading of "statemach.efs".
@@ -180,7 +229,7 @@ TEST_F(ImageTool, CreateLeavesAnImageAsAFirstStartWithBothAreasFormatted) {
   ASSERT_EQ(0, bsp::test::sh("cp " + image + " /mnt/misc/flashfile"));
   ProcessResult host = bsp::test::run_process({bsp::test::bsp_shell_path(), "-c", "bsp show pieces"});
   EXPECT_EQ(0, host.status);
-  for (const char *complaint : {"FlashRead Fail", "BSP_VfsPieceCheck", "usCrcCheck"}) {
+  for (const char *complaint : {"FlashRead Fail", "BSP_VfsPieceCheck", "usCrcCheck", "Find Flash Dynamic ERROR"}) {
     EXPECT_EQ(std::string::npos, host.out.find(complaint)) << host.out;
   }
   EXPECT_NE(std::string::npos, host.out.find("MainArea*")) << host.out;
@@ -220,9 +269,19 @@ TEST_F(ImageTool, ReadsTheLibrarysImageAsItsOwnDecodingAndChangesNothing) {
                                                             {"pieces", "ls", "--json"},
                                                             {"pieces", "cat", "VfsPiecesFile1"},
                                                             {"state"},
-                                                            {"state", "--json"}}) {
+                                                            {"state", "--json"},
+                                                            {"fdy"},
+                                                            {"fdy", "ls", "--json"},
+                                                            {"fdy", "get", "0x1234"}}) {
     EXPECT_EQ(0, read_only(image, command).status) << command[0];
   }
+  // The library's saves: 5 grew from 0x2000 to 0x4000 and moved 0x1234 and 6 up behind it.
+  const FdyArea fdy = decode_fdy(bytes);
+  ASSERT_EQ(3u, fdy.files.size());
+  EXPECT_EQ(5u, fdy.files[0].id);
+  EXPECT_EQ(0x4000u, fdy.files[0].allocation);
+  EXPECT_EQ(kFdyData + 0x4000, fdy.files[1].offset);
+  expect_fdy_matches(kTool, image);
   // The text listing: name and size, in table order.
   ProcessResult ls = read_only(image, {"pieces", "ls"});
   EXPECT_EQ("VfsPiecesFile2     128\nstatemach.efs     2272\nVfsPiecesFile1      64\n", ls.out);
@@ -242,6 +301,8 @@ TEST_F(ImageTool, ReadsTheLibrarysImageAsItsOwnDecodingAndChangesNothing) {
   EXPECT_EQ("main", check["pieces"]["source"].text);
   EXPECT_EQ("none", check["pieces"]["repair"].text);
   EXPECT_EQ(0x180000u, check["flash_dynamic"]["offset"].u());
+  EXPECT_EQ("good", check["flash_dynamic"]["state"].text);
+  EXPECT_EQ(3u, check["flash_dynamic"]["files"].u());
 }
 
 TEST_F(ImageTool, WritesWhatTheLibraryReadsAndKeepsBothAreasEqual) {
@@ -331,7 +392,24 @@ TEST_F(ImageTool, RefusesBadArgumentsWithOneLineAndChangesNothing) {
       {{image, "state", "choose", "flash:/" + std::string(55, 'v') + ".cc"}, 2},
       {{image, "state", "set"}, 2},
       {{image, "--bogus", "check"}, 2},
-      {{image, "fdy"}, 2},
+      {{image, "fdy", "ls", "x"}, 2},
+      {{image, "fdy", "frob"}, 2},
+      {{image, "fdy", "get"}, 2},
+      {{image, "fdy", "get", "1", "2"}, 2},
+      {{image, "fdy", "get", "x5"}, 2},
+      {{image, "fdy", "get", "-1"}, 2},
+      {{image, "fdy", "get", " 1"}, 2},
+      {{image, "fdy", "get", "0x"}, 2},
+      {{image, "fdy", "get", "4294967296"}, 2},
+      {{image, "fdy", "get", "0xffffffff"}, 2},
+      {{image, "fdy", "get", "9"}, 1},
+      {{image, "fdy", "get", "9", "--json"}, 2},
+      {{image, "fdy", "put"}, 2},
+      {{image, "fdy", "put", "0xFFFFFFFF"}, 2},
+      {{image, "fdy", "put", "4294967295", "-"}, 2},
+      {{image, "fdy", "put", "9", path("no-such-input")}, 2},
+      {{image, "fdy", "put", "9", "-", "extra"}, 2},
+      {{image, "fdy", "put", "9"}, 1},  // empty standard input: no empty files
   };
   for (const Case &c : cases) {
     ProcessResult r = tool(c.args);
@@ -491,9 +569,20 @@ TEST_F(ImageTool, ANeverStartedImageIsEmptyNotDamaged) {
   EXPECT_FALSE(j["pieces"]["keeps_files"].boolean);
   EXPECT_EQ("{\"files\":[]}\n", read_only(image, {"pieces", "ls", "--json"}).out);
   EXPECT_EQ("{\"present\":false}\n", read_only(image, {"state", "--json"}).out);
+  EXPECT_EQ("empty", j["flash_dynamic"]["state"].text);
+  EXPECT_EQ(0u, j["flash_dynamic"]["files"].u());
+  ProcessResult fdy = read_only(image, {"fdy", "ls", "--json"});
+  EXPECT_EQ(0, fdy.status);
+  EXPECT_EQ("{\"files\":[]}\n", fdy.out);
   // A first write starts it as a start-up would.
   ASSERT_EQ(0, tool({image, "pieces", "put", "p"}, "x").status);
   expect_consistent(image);
+  ASSERT_EQ(0, tool({image, "fdy", "put", "3"}, "first").status);
+  const FdyArea area = decode_fdy(bsp::test::read_file(image));
+  EXPECT_TRUE(area.magic_ok);
+  ASSERT_EQ(1u, area.files.size());
+  EXPECT_EQ(kFdyData, area.files[0].offset);
+  EXPECT_EQ("first", area.files[0].content);
 }
 
 // Hostile images: tables that lie about themselves under a right CRC. check and pieces ls
@@ -635,6 +724,9 @@ TEST_F(ImageTool, ImagesOfTheOtherBuildReadTheSame) {
     ASSERT_EQ(0, image_tool(t, {image, "pieces", "put", "b"}, std::string(300, 'b')).status);
     ASSERT_EQ(0, image_tool(t, {image, "state", "choose", "flash:/cross.cc"}).status);
     ASSERT_EQ(0, image_tool(t, {image, "pieces", "put", "a"}, std::string(100, 'a')).status);
+    ASSERT_EQ(0, image_tool(t, {image, "fdy", "put", "1"}, std::string(300, '1')).status);
+    ASSERT_EQ(0, image_tool(t, {image, "fdy", "put", "2"}, "two").status);
+    ASSERT_EQ(0, image_tool(t, {image, "fdy", "put", "1"}, std::string(0x3000, 'x')).status);
   };
   write_with(kTool, path("own.img"));
   write_with(peer_tool, path("peer.img"));
@@ -646,6 +738,7 @@ TEST_F(ImageTool, ImagesOfTheOtherBuildReadTheSame) {
     Area main = decode_area(bsp::test::read_file(image), kMain);
     expect_pieces_match(reader, image, main);
     expect_state_matches(reader, image, main);
+    expect_fdy_matches(reader, image);
     EXPECT_EQ(0, image_tool(reader, {image, "check"}).status);
   }
   // The other build's library makes an image; this tool reads it, and the other tool reads the
@@ -662,6 +755,157 @@ TEST_F(ImageTool, ImagesOfTheOtherBuildReadTheSame) {
     ASSERT_FALSE(main.pieces.empty());
     expect_pieces_match(reader, image, main);
     expect_state_matches(reader, image, main);
+    expect_fdy_matches(reader, image);
+  }
+}
+
+// The flash-dynamic area of a new image: the magic, then every byte erased (no files), as the
+// first start's format leaves it.
+TEST_F(ImageTool, FdyCreateFormatsTheAreaWithItsMagicAndAnEmptyTable) {
+  const std::string image = make_image("fdy.img");
+  const std::string bytes = bsp::test::read_file(image);
+  EXPECT_EQ(kFdyMagicOne, le32(bytes, kFdy));
+  EXPECT_EQ(kFdyMagicTwo, le32(bytes, kFdy + 4));
+  EXPECT_TRUE(bytes.substr(kFdy + 8, kFdySize - 8) == std::string(kFdySize - 8, '\xff'));
+  EXPECT_TRUE(decode_fdy(bytes).files.empty());
+  ProcessResult ls = read_only(image, {"fdy"});
+  EXPECT_EQ(0, ls.status);
+  EXPECT_EQ("", ls.out);
+  EXPECT_EQ("{\"files\":[]}\n", read_only(image, {"fdy", "ls", "--json"}).out);
+  JsonValue check = json_of(read_only(image, {"check", "--json"}));
+  const JsonValue &f = check["flash_dynamic"];
+  EXPECT_EQ("good", f["state"].text);
+  EXPECT_EQ(0x200000u, f["size"].u());
+  EXPECT_EQ(0u, f["files"].u());
+  EXPECT_TRUE(f["damage"].is_null());
+}
+
+// put, get and ls with several identifiers and sizes, and rewrites that grow, keep and shrink
+// an allocation (moving the files behind it); the library then takes the area as it is.
+TEST_F(ImageTool, FdyPutGetAndLsRoundTripThroughResizes) {
+  const std::string image = make_image("files.img");
+  auto bytes_of = [](size_t n, int seed) {
+    std::string b(n, '\0');
+    for (size_t i = 0; i < n; ++i) b[i] = static_cast<char>(i * 31 + seed);
+    return b;
+  };
+  const std::string five = bytes_of(100, 5), sixteen = bytes_of(20000, 16), seven = "hi\n", big = bytes_of(0x2000, 9);
+  bsp::test::write_file(path("five"), five);
+  bsp::test::write_file(path("sixteen"), sixteen);
+  ProcessResult r = tool({image, "fdy", "put", "5", path("five")});
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("5: 100 bytes saved, offset 0x1a0000, allocation 0x2000\n", r.out);
+  ASSERT_EQ(0, tool({image, "fdy", "put", "0x10", path("sixteen")}).status);
+  ASSERT_EQ(0, tool({image, "fdy", "put", "7", "-"}, seven).status);
+  ASSERT_EQ(0, tool({image, "fdy", "put", "4000000000"}, big).status);
+
+  struct Want {
+    uint32_t id, offset, length, allocation;
+    const std::string *content;
+  };
+  auto expect_files = [&](const std::vector<Want> &want) {
+    const FdyArea area = decode_fdy(bsp::test::read_file(image));
+    ASSERT_EQ(want.size(), area.files.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+      SCOPED_TRACE("file " + std::to_string(want[i].id));
+      EXPECT_EQ(want[i].id, area.files[i].id);
+      EXPECT_EQ(want[i].offset, area.files[i].offset);
+      EXPECT_EQ(want[i].length, area.files[i].length);
+      EXPECT_EQ(want[i].allocation, area.files[i].allocation);
+      EXPECT_TRUE(area.files[i].content == *want[i].content);
+    }
+    expect_fdy_matches(kTool, image);
+  };
+  // 20 % slack in blocks of 0x2000: 20000 bytes take 0x6000.
+  expect_files({{5, kFdyData, 100, 0x2000, &five},
+                {16, kFdyData + 0x2000, 20000, 0x6000, &sixteen},
+                {7, kFdyData + 0x8000, 3, 0x2000, &seven},
+                {4000000000u, kFdyData + 0xA000, 0x2000, 0x2000, &big}});
+
+  // 5 grows to 0xA000: the three behind it move up by 0x8000.
+  const std::string longer = bytes_of(30000, 55);
+  ASSERT_EQ(0, tool({image, "fdy", "put", "5"}, longer).status);
+  expect_files({{5, kFdyData, 30000, 0xA000, &longer},
+                {16, kFdyData + 0xA000, 20000, 0x6000, &sixteen},
+                {7, kFdyData + 0x10000, 3, 0x2000, &seven},
+                {4000000000u, kFdyData + 0x12000, 0x2000, 0x2000, &big}});
+  // 24000 bytes still use 80 % of 0x6000: 16 keeps its allocation, nothing moves.
+  const std::string fuller = bytes_of(24000, 61);
+  ASSERT_EQ(0, tool({image, "fdy", "put", "16"}, fuller).status);
+  // 5 shrinks to 200 bytes, under 80 % of its allocation: back to 0x2000, the rest moves down.
+  const std::string shorter = bytes_of(200, 77);
+  ASSERT_EQ(0, tool({image, "fdy", "put", "5"}, shorter).status);
+  expect_files({{5, kFdyData, 200, 0x2000, &shorter},
+                {16, kFdyData + 0x2000, 24000, 0x6000, &fuller},
+                {7, kFdyData + 0x8000, 3, 0x2000, &seven},
+                {4000000000u, kFdyData + 0xA000, 0x2000, 0x2000, &big}});
+  EXPECT_EQ(0, read_only(image, {"check"}).status);
+
+  // The library starts on it without a format and leaves it as it is.
+  ProcessResult host = start_library_on(image);
+  EXPECT_EQ(0, host.status) << host.err;
+  EXPECT_EQ(std::string::npos, host.out.find("Find Flash Dynamic ERROR")) << host.out;
+  EXPECT_TRUE(bsp::test::read_file("/mnt/misc/flashfile") == bsp::test::read_file(image));
+}
+
+// A damaged area (what the start-up's check rejects): check says so with status 1, the fdy
+// commands refuse with one line, nothing changes; the library's start-up agrees and formats it,
+// keeping a first file 6 when check said it would.
+TEST_F(ImageTool, FdyDamagedAreaIsReportedRefusedAndLeftAsItIs) {
+  const std::string base = make_image("fdybase.img");
+  ASSERT_EQ(0, tool({base, "fdy", "put", "9"}, "nine").status);
+  ASSERT_EQ(0, tool({base, "fdy", "put", "12"}, std::string(5000, 'c')).status);
+  const std::string clean = bsp::test::read_file(base);
+  const uint32_t e0 = kFdy + 8, e1 = kFdy + 8 + 24;
+  struct Case {
+    const char *name;
+    std::function<void(std::string &)> apply;
+    const char *damage;
+    bool keeps_first;
+  } cases[] = {
+      {"no magic", [&](std::string &b) { put32(b, kFdy, 0); }, "magic", false},
+      {"second magic word", [&](std::string &b) { flip(b, kFdy + 7); }, "magic", false},
+      {"no magic, file 6 first", [&](std::string &b) { put32(b, kFdy + 4, 0x12345678); put32(b, e0, 6); }, "magic", true},
+      {"a gap between the files", [&](std::string &b) { put32(b, e1 + 4, le32(b, e1 + 4) + 0x2000); }, "table", false},
+      {"a file with the erased identifier", [&](std::string &b) { put32(b, e1, 0xFFFFFFFF); }, "table", false},
+      {"a file past the area", [&](std::string &b) { put32(b, e1 + 8, 0x300000); }, "table", false},
+      {"a file in the table", [&](std::string &b) { put32(b, e0 + 4, kFdy + 8); }, "table", false},
+  };
+  for (const Case &d : cases) {
+    SCOPED_TRACE(d.name);
+    std::string bytes = clean;
+    d.apply(bytes);
+    const std::string image = path("fdydamaged.img");
+    bsp::test::write_file(image, bytes);
+
+    ProcessResult r = read_only(image, {"check", "--json"});
+    EXPECT_EQ(1, r.status);
+    JsonValue j = json_of(r);
+    EXPECT_EQ("damaged", j["status"].text);
+    EXPECT_EQ("damaged", j["flash_dynamic"]["state"].text);
+    EXPECT_EQ(d.damage, j["flash_dynamic"]["damage"].text);
+    EXPECT_EQ(d.keeps_first, j["flash_dynamic"]["keeps_first_file"].boolean);
+    EXPECT_EQ("good", j["pieces"]["main"]["state"].text);
+    ProcessResult text = read_only(image, {"check"});
+    EXPECT_EQ(1, text.status);
+    EXPECT_NE(std::string::npos, text.out.find("flash-dynamic area (0x180000): damaged")) << text.out;
+
+    for (auto command : std::vector<std::vector<std::string>>{
+             {"fdy"}, {"fdy", "ls", "--json"}, {"fdy", "get", "9"}, {"fdy", "put", "9", "-"}, {"fdy", "put", "40", "-"}}) {
+      std::vector<std::string> args{image};
+      args.insert(args.end(), command.begin(), command.end());
+      ProcessResult c = tool(args, "new content");
+      EXPECT_EQ(1, c.status) << command.back();
+      EXPECT_EQ("", c.out);
+      EXPECT_NE(std::string::npos, one_line(c.err).find("damaged")) << c.err;
+      EXPECT_TRUE(bsp::test::read_file(image) == bytes) << command.back();
+    }
+
+    // The start-up calls it damaged too, and formats it as check said.
+    ProcessResult host = start_library_on(image);
+    EXPECT_NE(std::string::npos, host.out.find("Find Flash Dynamic ERROR")) << host.out;
+    const FdyArea after = decode_fdy(bsp::test::read_file("/mnt/misc/flashfile"));
+    EXPECT_EQ(d.keeps_first ? 1u : 0u, after.files.size());
   }
 }
 

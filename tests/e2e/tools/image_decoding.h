@@ -1,5 +1,5 @@
 // The tests' own reading of a flash image, written from the format: the pieces areas with
-// their header, descriptor table and contents, and the load state word. It shares no code
+// their header, descriptor table and contents, the load state word and the flash-dynamic area. It shares no code
 // with the storage code or the tools it checks.
 #pragma once
 
@@ -103,6 +103,40 @@ inline StartupSet decode_set(const std::string &w, size_t at) {
   s.patch = name_field(w, at + 197);
   s.voice = name_field(w, at + 262);
   return s;
+}
+
+// The flash-dynamic area: the magic, then 5461 descriptors of 24 bytes (identifier, flash
+// offset, length, allocation, status, reserved), then the data area.
+constexpr uint32_t kFdy = 0x180000, kFdySize = 0x200000, kFdyData = kFdy + 0x20000;
+constexpr uint32_t kFdyMagicOne = 0xAA559966, kFdyMagicTwo = 0x55AA6699;
+
+struct FdyFile {
+  uint32_t id = 0, offset = 0, length = 0, allocation = 0;
+  std::string content;  // what the descriptor points at, when it lies inside the data area
+};
+
+struct FdyArea {
+  bool magic_ok = false;
+  std::vector<FdyFile> files;  // the descriptors before the first erased one (status all ones)
+};
+
+inline FdyArea decode_fdy(const std::string &image) {
+  FdyArea a;
+  a.magic_ok = le32(image, kFdy) == kFdyMagicOne && le32(image, kFdy + 4) == kFdyMagicTwo;
+  for (uint32_t k = 0; k < 5461; ++k) {
+    const size_t d = kFdy + 8 + 24 * k;
+    if (le32(image, d + 16) == 0xFFFFFFFF) break;
+    FdyFile f;
+    f.id = le32(image, d);
+    f.offset = le32(image, d + 4);
+    f.length = le32(image, d + 8);
+    f.allocation = le32(image, d + 12);
+    if (f.offset >= kFdyData && f.offset <= kFdy + kFdySize && f.length <= kFdy + kFdySize - f.offset) {
+      f.content = image.substr(f.offset, f.length);
+    }
+    a.files.push_back(f);
+  }
+  return a;
 }
 
 }  // namespace image_test
