@@ -134,14 +134,22 @@ int list(Context &c) {
 int get(Context &c, uint32_t id) {
   const AreaCheck a = judge(nullptr);
   if (refusal(a) != nullptr) return refuse(c, a, "nothing read");
-  unsigned int length = 0;
-  if (a.state == AreaCheck::State::Empty || FDY_GetFileLengthByFileId(id, &length) != 0) {
-    return fail(c, kFailed, "no flash-dynamic file %u (0x%x)", id, id);
+  if (a.state == AreaCheck::State::Empty) return fail(c, kFailed, "no flash-dynamic file %u (0x%x)", id, id);
+  // The length, then one load of that much: the load returns one consistent save, or nothing
+  // when another process made the file longer in between (then the next try has its length).
+  std::vector<uint8_t> data;
+  uint32_t got = 0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    unsigned int length = 0;
+    if (FDY_GetFileLengthByFileId(id, &length) != 0) {
+      return fail(c, kFailed, "no flash-dynamic file %u (0x%x)", id, id);
+    }
+    if (length > kMaxFile) return fail(c, kFailed, "flash-dynamic file %u cannot be read", id);
+    if (length == 0) break;
+    data.assign(length, 0);
+    if ((got = FDY_LoadFileByFileId(id, data.data(), length)) != 0) break;
   }
-  // One load into room for the largest file: what it returns is one consistent save.
-  std::vector<uint8_t> data(kMaxFile);
-  const uint32_t got = length == 0 ? 0 : FDY_LoadFileByFileId(id, data.data(), kMaxFile);
-  if (length != 0 && got == 0) return fail(c, kFailed, "flash-dynamic file %u cannot be read", id);
+  if (got == 0 && !data.empty()) return fail(c, kFailed, "flash-dynamic file %u cannot be read", id);
   if (fwrite(data.data(), 1, got, c.out) != got || fflush(c.out) != 0) {
     return fail(c, kFailed, "cannot write the content: %s", strerror(errno));
   }
