@@ -1,5 +1,6 @@
 // bsp-image's check and listings over arbitrary pieces areas: a header and descriptor table
-// from the input, stamped with a right CRC or not, as the main area, the spare area or both.
+// from the input, stamped with a right CRC or not, as the main area, the spare area or both;
+// and over an arbitrary flash-dynamic descriptor table, with or without its magic.
 // The commands must answer without reaching outside the image and without changing it.
 // Runs on the sandboxed board only (it writes /mnt/misc).
 #include <bsp/crc.h>
@@ -22,6 +23,7 @@ namespace {
 char kImage[] = "/mnt/misc/fuzz-image";
 constexpr uint32_t kImageSize = 0x480000;
 constexpr uint32_t kMain = 0x80000, kArea = 0x80000, kSpare = kMain + kArea;
+constexpr uint32_t kFdy = 0x180000, kFdyHead = 0x20000;
 FILE *g_null = nullptr;
 
 void stamp(std::vector<uint8_t> &area) {
@@ -85,10 +87,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     case 2: put(kMain, zero), put(kSpare, area); break;
     default: put(kMain, area), put(kSpare, other); break;
   }
+  // The flash-dynamic head: formatted and empty, or the input as its table.
+  std::vector<uint8_t> head(kFdyHead, 0xFF);
+  if (mode & 0x40) memcpy(head.data() + 8, data + 1, size - 1 < kFdyHead - 8 ? size - 1 : kFdyHead - 8);
+  if (!(mode & 0x40) || (mode & 0x20)) {
+    const uint32_t magic[2] = {0xAA559966, 0x55AA6699};
+    for (int w = 0; w < 2; ++w)
+      for (int i = 0; i < 4; ++i) head[4 * w + i] = static_cast<uint8_t>(magic[w] >> (8 * i));
+  }
+  put(kFdy, head);
   const std::vector<uint8_t> before = whole();
   // The JSON forms walk what the text forms do; each command reads and judges both areas.
   command({"check", "--json"});
   command({(mode & 0x80) ? "state" : "pieces", "--json"});
+  if (mode & 0x40) {
+    command({"fdy", "ls", "--json"});
+    const uint32_t first_id = static_cast<uint32_t>(head[8] | head[9] << 8 | head[10] << 16) | uint32_t{head[11]} << 24;
+    command({"fdy", "get", std::to_string(first_id)});
+  }
   if (whole() != before) abort();  // a read command changed the image
   return 0;
 }
