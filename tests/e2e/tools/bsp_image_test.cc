@@ -655,6 +655,31 @@ TEST_F(ImageTool, ConcurrentWritersKeepEachOthersFiles) {
   for (const Piece &p : main.pieces) EXPECT_EQ(p.name + "\n", p.content.substr(0, p.name.size() + 1));
 }
 
+// The same with flash-dynamic files: the savers take turns under the area's file lock, and
+// every file is there, back to back, afterwards.
+TEST_F(ImageTool, ConcurrentFdySaversKeepEachOthersFiles) {
+  const std::string image = make_image("fdyshared.img");
+  std::string program;
+  for (const auto &w : bsp::test::with_emulator({kTool})) program += w + " ";
+  std::string script;
+  for (int writer = 0; writer < 4; ++writer) {
+    script += "( for f in 0 1 2 3 4; do echo w" + std::to_string(writer) + "f$f | " + program + image + " fdy put " +
+              std::to_string(writer) + "$f > /dev/null || echo fail; done ) & ";
+  }
+  script += "wait";
+  ProcessResult r = bsp::test::run_process({"sh", "-c", script});
+  EXPECT_EQ("", r.out);
+  const FdyArea area = decode_fdy(bsp::test::read_file(image));
+  ASSERT_EQ(20u, area.files.size());
+  uint32_t expected = kFdyData;
+  for (const FdyFile &f : area.files) {
+    EXPECT_EQ(expected, f.offset);
+    expected += f.allocation;
+    EXPECT_EQ("w" + std::to_string(f.id / 10) + "f" + std::to_string(f.id % 10) + "\n", f.content);
+  }
+  EXPECT_EQ(0, read_only(image, {"check"}).status);
+}
+
 // A cut at each write of a put: afterwards the image holds the old or the new file, and a
 // start-up (check --repair) makes both areas agree; a cut during create leaves no image.
 TEST_F(ImageTool, ACutAtAnyWriteLeavesTheOldOrTheNewImage) {
