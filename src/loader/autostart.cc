@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "loader/boot_rules.h"
 #include "loader/command.h"
 #include "loader/loader.h"
 #include "loader/paths.h"
@@ -21,8 +22,6 @@ namespace {
 using namespace bsp::loader;
 using bsp::loadstate::current_set;
 using bsp::loadstate::fallback_set;
-
-constexpr uint32_t kRollbackAfter = 2;  // more counted attempts than this roll back
 
 struct Free {
   void operator()(void *p) const { free(p); }

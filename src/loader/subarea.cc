@@ -10,6 +10,7 @@
 
 #include <memory>
 
+#include "loader/boot_rules.h"
 #include "loader/command.h"
 #include "loader/loader.h"
 #include "loader/package.h"
@@ -20,17 +21,12 @@ namespace {
 using namespace bsp::loader;
 using bsp::UniqueFd;
 
-constexpr size_t kCmdlineBytes = 20;  // only this much of the kernel command line is looked at
 constexpr uint32_t kKernelCap = 0x800000;
 constexpr uint32_t kImageCap = 0xC800000;
 // Images are moved through a buffer of this size, whatever their length, when the kernel
 // cannot move them itself.
 constexpr size_t kCopyChunk = 1u << 20;
 constexpr size_t kKernelChunk = 8u << 20;
-
-bool names_subarea_a(const char *cmdline) {
-  return memmem(cmdline, strnlen(cmdline, kCmdlineBytes), "/boot_A", 7) != nullptr;
-}
 
 // 1 when the running subarea is A, 0 for B, -1 when the command line cannot be read.
 int running_subarea_is_a(char (&cmdline)[kPathSize]) {
@@ -207,27 +203,6 @@ constexpr SyncItem kSyncItems[] = {
 }  // namespace
 
 extern "C" {
-
-int32_t Boot_GetCurrentSubareaPath(const char *path, char *buffer) {
-  if (buffer == nullptr) return -1;
-  UniqueFd fd = path != nullptr ? open_read(path) : UniqueFd();
-  if (!fd.valid()) {
-    Boot_Record_Error("open Current config fail \r\n");
-    return -1;
-  }
-  size_t got = 0;
-  while (got < kCmdlineBytes) {
-    ssize_t n = read(fd.get(), buffer + got, kCmdlineBytes - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  if (got < kCmdlineBytes) {
-    Boot_Record_Error("Read Current config Failed!\r\n");
-    return -1;
-  }
-  return 0;
-}
 
 int32_t Boot_SubFileIsNeedUpdate(const char *pktPath, const char *subFileName) {
   if (pktPath == nullptr || subFileName == nullptr) {

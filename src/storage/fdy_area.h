@@ -121,7 +121,13 @@ uint32_t move_behind(Head &h, uint32_t k, uint32_t new_alloc);
 // ---- area (fdy_admin.cc) ----
 
 uint32_t check_head(const Head &h);
+// The start-up format keeps the first file (identifier 6, whole inside the area).
+bool keeps_first(const Head &h);
 // keep_first_six: the start-up format, which keeps a first file of identifier 6.
 uint32_t format_area(Head &h, bool keep_first_six);
+// The init without its check and format: the area is recorded, its lock made and the file
+// calls enabled, nothing read or written. For a reader that must leave even a damaged area as
+// it is: it judges the area itself first. 0, or 1.
+uint32_t open_unchecked(uint64_t start, uint32_t size);
 
 }  // namespace bsp::storage::fdy

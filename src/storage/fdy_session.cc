@@ -1,8 +1,6 @@
 // Flash-dynamic area: its state, the head image of one operation and the locks around it.
 #include <bsp/boundc.h>
-#include <bsp/diag.h>
 #include <bsp/flash.h>
-#include <bsp/seclog.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
@@ -48,11 +46,10 @@ bool lock_range(UniqueFd &fd, Session::Access access, const Geometry &g) {
 
 }  // namespace
 
-void trace(int line) { BSP_TracePrint("Tracd %s[%d]\r\n", kSource, line); }
+void trace(int line) { flavor::trace_print("Tracd %s[%d]\r\n", kSource, line); }
 
 void fill(void *dest, uint64_t size, uint8_t value, int line) {
-  DRV_SecJudge(memset_s(dest, size, value, size), const_cast<char *>("memset_s"), const_cast<char *>(kSource),
-               static_cast<unsigned>(line));
+  flavor::judge(memset_s(dest, size, value, size), "memset_s", kSource, static_cast<unsigned>(line));
 }
 
 Geometry geometry() { return {g_u64FDYStartOffset, g_u32FDYAreaSize}; }

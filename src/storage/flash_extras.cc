@@ -1,4 +1,4 @@
-// Library-only parts of the flash front: erase, the flash configuration table, its feature
+// Library-only parts of the flash front: the flash configuration table, its feature
 // queries and the adapt layer of the board API table.
 #include <bsp/boundc.h>
 #include <bsp/flash.h>
@@ -50,21 +50,6 @@ extern "C" {
 
 BSP_API uint32_t FLASH_DirectWriteFlash(uint64_t u64GlobalOffset, const void *pData, uint64_t u64DataLen) {
   return FLASH_WriteFlash(u64GlobalOffset, pData, u64DataLen);
-}
-
-BSP_API uint32_t FLASH_EraseFlash(uint64_t u64GlobalOffset, uint64_t u64Len) {
-  uint64_t length = g_flash_file_length;
-  // Compared without forming offset + length, which could wrap past 64 bits.
-  if (u64GlobalOffset > length || u64Len > length - u64GlobalOffset || static_cast<uint32_t>(u64Len) == 0) return 1;
-  auto *buffer = static_cast<unsigned char *>(malloc(static_cast<size_t>(u64Len)));
-  if (buffer == nullptr) {
-    printf("malloc %llx error !\n", static_cast<unsigned long long>(u64Len));
-    return 1;
-  }
-  memset(buffer, 0xFF, static_cast<size_t>(u64Len));
-  uint32_t rc = FLASH_WriteFlash(u64GlobalOffset, buffer, u64Len);
-  free(buffer);
-  return rc == 0 ? 0 : 1;
 }
 
 BSP_API uint32_t FLASH_InitFlashModule(FlashInfoData *pFlashCfg) {

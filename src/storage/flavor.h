@@ -1,12 +1,15 @@
 // Storage flavor: the only place where the library build and the boot-loader build of the
 // storage code (flash front, checksums, pieces, boot records) differ. Every storage source is
-// compiled twice: into libbsp (default) and into the bootloader (BSP_FLAVOR_LOADER).
+// compiled twice: into libbsp (default) and into the bootloader (BSP_FLAVOR_LOADER). The
+// offline image tool (BSP_FLAVOR_TOOL) builds it a third time: the library's result codes,
+// the loader's plain single-process system calls, and every message handed to the tool.
 //
 //   kFail                   plain failure result: 1 in the library, 0xFFFFFFFF in the loader
 //   fail(code)              a coded failure: the code in the library, 0xFFFFFFFF in the loader
-//   console(fmt, ...)       standard output in both builds
+//   console(fmt, ...)       standard output in both builds (the tool's log in the tool)
 //   message(fmt, ...)       operator message: standard output / the boot log (info record)
 //   trace(fmt, ...)         debug trace: only while the board debug switch is on / always logged
+//   trace_print(fmt, ...)   BSP_TracePrint (switch exactly 1) / always logged
 //   error_log(fmt, ...)     loader only: boot-log error record (also on the console)
 //   judge(rc, fn, src, ln)  bounded-function result: DRV_SecJudge / ignored
 //   record_error(src, ln, code)  BSP_ApiErrRec / nothing
@@ -16,8 +19,12 @@
 //   sys_read, sys_write     nPth I/O / plain I/O
 //   Blocking                scope around any other blocking system call (lets nPth threads run)
 //   mem_alloc, mem_free     BSP_malloc/BSP_free / malloc/free
+//   clear_boot_counters()   the host's boot-failure counters (library); the tool has none
+// The tool build takes the library's codes and the loader's plain calls and locks; its
+// messages, traces and error records all go to tool_log.
 //
-// The loader build needs one function from the bootloader program: loader_log (below).
+// The loader build needs one function from the bootloader program: loader_log (below); the
+// tool build one from the tool: tool_log.
 #pragma once
 
 #include <stdarg.h>
@@ -26,9 +33,18 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#ifdef BSP_FLAVOR_LOADER
+#if defined(BSP_FLAVOR_LOADER) && defined(BSP_FLAVOR_TOOL)
+#error "one storage flavor per build"
+#endif
+// No nPth, no diagnostics: one thread, plain system calls.
+#if defined(BSP_FLAVOR_LOADER) || defined(BSP_FLAVOR_TOOL)
+#define BSP_FLAVOR_PLAIN 1
+#endif
+
+#ifdef BSP_FLAVOR_PLAIN
 #include <pthread.h>
 #else
+#include <bsp/bootparam.h>
 #include <bsp/diag.h>
 #include <bsp/osadapt.h>
 #include <npth.h>
@@ -52,21 +68,32 @@ enum class LogKind { Info, Error };
 // Info records go to the log only; Error records go to the log and the console.
 void loader_log(LogKind kind, const char *format, va_list args);
 #endif
+#ifdef BSP_FLAVOR_TOOL
+// Provided by the tool: every message, trace and error of the storage code, which the tool
+// reports in its own words (or shows when asked to).
+void tool_log(LogKind kind, const char *format, va_list args);
+#endif
 
 inline uint32_t fail(uint32_t code) { return kLoader ? kFail : code; }
 
 __attribute__((format(printf, 1, 2))) inline void console(const char *format, ...) {
   va_list ap;
   va_start(ap, format);
+#ifdef BSP_FLAVOR_TOOL
+  tool_log(LogKind::Info, format, ap);
+#else
   vprintf(format, ap);
+#endif
   va_end(ap);
 }
 
 __attribute__((format(printf, 1, 2))) inline void message(const char *format, ...) {
   va_list ap;
   va_start(ap, format);
-#ifdef BSP_FLAVOR_LOADER
+#if defined(BSP_FLAVOR_LOADER)
   loader_log(LogKind::Info, format, ap);
+#elif defined(BSP_FLAVOR_TOOL)
+  tool_log(LogKind::Info, format, ap);
 #else
   vprintf(format, ap);
 #endif
@@ -76,19 +103,39 @@ __attribute__((format(printf, 1, 2))) inline void message(const char *format, ..
 __attribute__((format(printf, 1, 2))) inline void trace(const char *format, ...) {
   va_list ap;
   va_start(ap, format);
-#ifdef BSP_FLAVOR_LOADER
+#if defined(BSP_FLAVOR_LOADER)
   loader_log(LogKind::Info, format, ap);
+#elif defined(BSP_FLAVOR_TOOL)
+  tool_log(LogKind::Info, format, ap);
 #else
   if (g_u32BspDebug != 0) vprintf(format, ap);
 #endif
   va_end(ap);
 }
 
-__attribute__((format(printf, 1, 2))) inline void error_log(const char *format, ...) {
-#ifdef BSP_FLAVOR_LOADER
+// The board's debug trace (BSP_TracePrint: only while the switch is exactly 1) / the logs.
+__attribute__((format(printf, 1, 2))) inline void trace_print(const char *format, ...) {
   va_list ap;
   va_start(ap, format);
+#if defined(BSP_FLAVOR_LOADER)
+  loader_log(LogKind::Info, format, ap);
+#elif defined(BSP_FLAVOR_TOOL)
+  tool_log(LogKind::Info, format, ap);
+#else
+  if (g_u32BspDebug == 1) vprintf(format, ap);
+#endif
+  va_end(ap);
+}
+
+__attribute__((format(printf, 1, 2))) inline void error_log(const char *format, ...) {
+#if defined(BSP_FLAVOR_LOADER) || defined(BSP_FLAVOR_TOOL)
+  va_list ap;
+  va_start(ap, format);
+#ifdef BSP_FLAVOR_LOADER
   loader_log(LogKind::Error, format, ap);
+#else
+  tool_log(LogKind::Error, format, ap);
+#endif
   va_end(ap);
 #else
   (void)format;
@@ -96,7 +143,7 @@ __attribute__((format(printf, 1, 2))) inline void error_log(const char *format, 
 }
 
 inline void judge(int result, const char *function, const char *source, unsigned int line) {
-#ifdef BSP_FLAVOR_LOADER
+#ifdef BSP_FLAVOR_PLAIN
   (void)result, (void)function, (void)source, (void)line;
 #else
   DRV_SecJudge(result, const_cast<char *>(function), const_cast<char *>(source), line);
@@ -104,7 +151,7 @@ inline void judge(int result, const char *function, const char *source, unsigned
 }
 
 inline void record_error(const char *source, unsigned int line, uint32_t code) {
-#ifdef BSP_FLAVOR_LOADER
+#ifdef BSP_FLAVOR_PLAIN
   (void)source, (void)line, (void)code;
 #else
   BSP_ApiErrRec(source, line, code);
@@ -115,7 +162,7 @@ inline void record_error(const char *source, unsigned int line, uint32_t code) {
 
 // Makes a lock in *handle; 0 on success, else non-zero with *handle left null.
 inline uint32_t lock_create(void **handle) {
-#ifdef BSP_FLAVOR_LOADER
+#ifdef BSP_FLAVOR_PLAIN
   auto *m = static_cast<pthread_mutex_t *>(malloc(sizeof(pthread_mutex_t)));
   if (m == nullptr || pthread_mutex_init(m, nullptr) != 0) {
     free(m);
@@ -139,7 +186,7 @@ inline uint32_t lock_create(void **handle) {
 // Waits without limit. 0 on success; a missing lock or a failed wait gives non-zero.
 inline uint32_t lock_take(void *handle) {
   if (handle == nullptr) return kFail;
-#ifdef BSP_FLAVOR_LOADER
+#ifdef BSP_FLAVOR_PLAIN
   return pthread_mutex_lock(static_cast<pthread_mutex_t *>(handle)) == 0 ? 0 : kFail;
 #else
   return static_cast<uint32_t>(BSP_semLock(handle, -1));
@@ -149,7 +196,7 @@ inline uint32_t lock_take(void *handle) {
 // One try, no wait.
 inline bool lock_try(void *handle) {
   if (handle == nullptr) return false;
-#ifdef BSP_FLAVOR_LOADER
+#ifdef BSP_FLAVOR_PLAIN
   return pthread_mutex_trylock(static_cast<pthread_mutex_t *>(handle)) == 0;
 #else
   return BSP_semLock(handle, 0) == 0;
@@ -158,7 +205,7 @@ inline bool lock_try(void *handle) {
 
 inline void lock_give(void *handle) {
   if (handle == nullptr) return;
-#ifdef BSP_FLAVOR_LOADER
+#ifdef BSP_FLAVOR_PLAIN
   pthread_mutex_unlock(static_cast<pthread_mutex_t *>(handle));
 #else
   BSP_semUnlock(handle);
@@ -186,7 +233,7 @@ class LockGuard {
 inline void pause_ms(uint32_t ms) {
 #if defined(BSP_STORAGE_NO_PAUSE)
   (void)ms;  // fuzzing build: the pauses only slow the search down
-#elif defined(BSP_FLAVOR_LOADER)
+#elif defined(BSP_FLAVOR_PLAIN)
   usleep(ms * 1000u);
 #else
   BSP_taskDelay(ms);
@@ -194,7 +241,7 @@ inline void pause_ms(uint32_t ms) {
 }
 
 inline ssize_t sys_read(int fd, void *buf, size_t len) {
-#ifdef BSP_FLAVOR_LOADER
+#ifdef BSP_FLAVOR_PLAIN
   return read(fd, buf, len);
 #else
   return npth_read(fd, buf, len);
@@ -202,7 +249,7 @@ inline ssize_t sys_read(int fd, void *buf, size_t len) {
 }
 
 inline ssize_t sys_write(int fd, const void *buf, size_t len) {
-#ifdef BSP_FLAVOR_LOADER
+#ifdef BSP_FLAVOR_PLAIN
   return write(fd, buf, len);
 #else
   return npth_write(fd, buf, len);
@@ -212,7 +259,7 @@ inline ssize_t sys_write(int fd, const void *buf, size_t len) {
 // Other threads of an nPth host may run while this scope blocks in the kernel.
 class Blocking {
  public:
-#ifdef BSP_FLAVOR_LOADER
+#ifdef BSP_FLAVOR_PLAIN
   Blocking() {}  // the loader has one thread
 #else
   Blocking() { npth_unprotect(); }
@@ -223,7 +270,7 @@ class Blocking {
 };
 
 inline void *mem_alloc(size_t bytes) {
-#ifdef BSP_FLAVOR_LOADER
+#ifdef BSP_FLAVOR_PLAIN
   return malloc(bytes);
 #else
   return BSP_malloc(static_cast<uint32_t>(bytes), 0);
@@ -231,10 +278,16 @@ inline void *mem_alloc(size_t bytes) {
 }
 
 inline void mem_free(void *p) {
-#ifdef BSP_FLAVOR_LOADER
+#ifdef BSP_FLAVOR_PLAIN
   free(p);
 #else
   BSP_free(p);
+#endif
+}
+
+inline void clear_boot_counters() {
+#ifndef BSP_FLAVOR_PLAIN
+  BSP_ClearLoadFailTimes();
 #endif
 }
 

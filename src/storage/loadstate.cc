@@ -49,14 +49,14 @@ BSP_API uint32_t BSP_SetLoadStateWord(LOAD_STATE_WORD_S *pstLoadStateWord) {
   init_crc_tabl();
   uint16_t crc = BSP_Crc16Cal(bytes(pstLoadStateWord) + kCrcOffset, kRecordSize - kCrcOffset);
   bsp::store_le16(&pstLoadStateWord->usCrcChkSum, crc);
-  printf("\r\nSave load state word...");
+  flavor::console("\r\nSave load state word...");
   unsigned long written = 0;
   uint32_t rc = BSP_VfsPiecesFileWrite(piece_name(), 0, bytes(pstLoadStateWord), kRecordSize, &written);
   if (rc != 0 || written == 0) {
-    puts("\r\nWrite to flash pieces FAIL!\r");
+    flavor::console("\r\nWrite to flash pieces FAIL!\r\n");
     return flavor::kFail;
   }
-  puts("OK!\r");
+  flavor::console("OK!\r\n");
   return 0;
 }
 
@@ -78,12 +78,12 @@ BSP_API uint32_t BSP_GetLoadStateWord(LOAD_STATE_WORD_S *pstLoadStateWord) {
   unsigned long got = 0;
   uint32_t rc = BSP_VfsPiecesFileRead(piece_name(), 0, bytes(pstLoadStateWord), kRecordSize, &got);
   if (rc != 0) {
-    printf("\r\nGet load start word fail! Creat a new one now.");
+    flavor::console("\r\nGet load start word fail! Creat a new one now.");
     return BSP_InitLoadStateWord(pstLoadStateWord);
   }
   if (bsp::load_le32(&pstLoadStateWord->ulMagicWord) == LOAD_STATE_WORD_MAGIC) return 0;
   BSP_VfsPiecesFileDelete(piece_name(), 1);
-  printf("\r\nLoad start word invalid! Delete and Creat a new one now.");
+  flavor::console("\r\nLoad start word invalid! Delete and Creat a new one now.");
   return BSP_InitLoadStateWord(pstLoadStateWord);
 }
 

@@ -1,5 +1,4 @@
 // The host's choice of the next startup package (library only).
-#include <bsp/bootparam.h>
 #include <bsp/boundc.h>
 #include <bsp/loadstate.h>
 
@@ -38,11 +37,11 @@ BSP_API uint32_t BSP_SaveBootFileName(signed char *szFileName) {
   const char *name = reinterpret_cast<const char *>(szFileName);
   RecordBuffer buffer;
   if (buffer.record == nullptr) {
-    printf("\r\nMalloc fail!");
+    flavor::console("\r\nMalloc fail!");
     return 1;
   }
   flavor::judge(memset_s(buffer.record, kRecordSize, 0, kRecordSize), "memset_s", kSource, __LINE__);
-  BSP_ClearLoadFailTimes();
+  flavor::clear_boot_counters();
   if (BSP_GetLoadStateWord(buffer.record) != 0) return 1;
 
   LOAD_STATE_WORD_CORE_S &current = bsp::loadstate::current_set(*buffer.record);

@@ -18,6 +18,16 @@ done
 if [ -d "$top/src/loader" ] && grep -q add_executable "$top/src/loader/CMakeLists.txt" 2>/dev/null; then
   expect sbin/bootloader
 fi
+# The tools, runnable where they are installed (the image tool finds libboundc beside it).
+for tool in bin/bsp-image sbin/bsp-boot; do
+  expect "$tool"
+  [ -x "$P/$tool" ] && "$P/$tool" --help > /dev/null || { echo "$tool does not run from $P"; fail=1; }
+done
+if "$P/bin/bsp-image" "$work/installed.img" create > /dev/null && "$P/bin/bsp-image" "$work/installed.img" check > /dev/null; then
+  :
+else
+  echo "the installed bsp-image cannot create and check an image"; fail=1
+fi
 for lib in libbsp libboundc; do
   soname=$(readelf -d "$P/lib/$lib.so" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
   [ "$soname" = "$lib.so.1" ] || { echo "$lib SONAME is '$soname'"; fail=1; }

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The board simulator's inside part, run by scripts/simulate.sh within bsp-sandbox on a board
-# folder: installs software v1 on a new board, optionally builds a new package and lets the
-# host choose it, then boots with the real loader, one reboot after the other, until the
-# application image is mounted, and starts the reference host, which marks the boot good.
+# folder: installs software v1 on a new board, optionally builds a new package and chooses it
+# (bsp-boot choose), then boots with the real loader, one reboot after the other, showing the
+# boot status (bsp-boot status) after each boot, until the application image is mounted; then
+# it marks the boot good (bsp-boot mark-good) and starts the reference host.
 #   usage: simulate-board.sh [--new VERSION] [-- bsp-shell args]
-# Environment: BOOTLOADER, MKPKG, BSP_SHELL, BSP_CHOOSE, BSP_LIBRARY, BOARD_CMDLINE.
+# Environment: BOOTLOADER, MKPKG, BSP_SHELL, BSP_BOOT, BSP_LIBRARY, BOARD_CMDLINE.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=board-lib.sh
@@ -25,16 +26,10 @@ shell_args=("$@")
 
 say() { printf '\n== %s\n' "$*"; }
 show_console() { printf '%s\n' "$1" | tr -d '\r' | sed '/^[[:space:]]*$/d; s/^/   | /'; }
-efs_crc() { [ -f "$1" ] && od -An -tu2 -j 64 -N 2 "$1" | tr -d ' ' || echo "-"; }
-show_board() {
-  local s
-  for s in A B; do
-    printf '   /boot/boot_%s: kernel %s (code CRC %s), rootfs %s (code CRC %s)\n' "$s" \
-      "$(head -n 1 /boot/boot_$s/bzImage 2>/dev/null | cut -d' ' -f2)" "$(efs_crc /boot/boot_$s/bzImage.efs)" \
-      "$(head -n 1 /boot/boot_$s/rootfs.gz 2>/dev/null | cut -d' ' -f2)" "$(efs_crc /boot/boot_$s/rootfs.gz.efs)"
-  done
-  printf '   GRUB boots subarea %s; boot attempts counted: %s; package search index: %s\n' \
-    "$(board_current_subarea)" "$(board_fail_count 2>/dev/null)" "$(board_search_index 2>/dev/null)"
+indent() { tr -d '\r' | sed 's/^/   | /'; }
+show_status() {
+  say "Boot status (bsp-boot status)"
+  ${EMULATOR:-} "$BSP_BOOT" status 2>&1 | sed 's/^/   /'
 }
 trap 'board_take_down_app' EXIT
 if board_loop1_busy; then
@@ -58,11 +53,12 @@ boot_until_mounted() {
     show_console "$BOARD_CONSOLE"
     if [ "$(board_reboot_count)" -gt "$before" ]; then
       say "The loader asked for a reboot"
-      show_board
+      show_status
       continue
     fi
     if mountpoint -q /mnt/squash; then
       say "Application image mounted at /mnt/squash: $(sh /mnt/squash/bin/app)"
+      show_status
       return 0
     fi
     say "The loader finished without a mounted application image and without a reboot"
@@ -79,28 +75,30 @@ if [ ! -e /mnt/misc/flashfile ] && [ ! -e /mnt/flash/zq.cc ]; then
   if [ -n "$new" ]; then
     say "First boot of the installed software, before the new package"
     boot_until_mounted
-    ${EMULATOR:-} "$BSP_SHELL" --boot-good < /dev/null > /dev/null 2>&1
+    say "The installed software works (bsp-boot mark-good)"
+    ${EMULATOR:-} "$BSP_BOOT" mark-good 2>&1 | indent
   fi
 else
   board_lay_out
   say "Reusing the board"
-  show_board
+  show_status
 fi
 
 if [ -n "$new" ]; then
   say "Building startup package $new as /mnt/flash/$new.cc (kernel, root file system, squashfs application image)"
   board_make_package "/mnt/flash/$new.cc" "$new" || exit 1
-  say "The host chooses flash:/$new.cc for the next boot (BSP_SaveBootFileName)"
-  ${EMULATOR:-} "$BSP_CHOOSE" "flash:/$new.cc" 2>&1 | tr -d '\r' | grep -v '^[[:space:]]*$' | sed 's/^/   | /'
-  [ "${PIPESTATUS[0]}" = 0 ] || { say "The host could not choose the package"; exit 1; }
+  say "Choosing flash:/$new.cc for the next boot (bsp-boot choose, through BSP_SaveBootFileName)"
+  ${EMULATOR:-} "$BSP_BOOT" choose "flash:/$new.cc" 2>&1 | indent
+  [ "${PIPESTATUS[0]}" = 0 ] || { say "The package could not be chosen"; exit 1; }
 fi
 
 boot_until_mounted
 
-show_board
-say "Starting the reference host: bsp-shell --boot-good ${shell_args[*]}"
-${EMULATOR:-} "$BSP_SHELL" --boot-good "${shell_args[@]}"
+say "The software works: the boot is marked good (bsp-boot mark-good)"
+${EMULATOR:-} "$BSP_BOOT" mark-good 2>&1 | indent
+[ "${PIPESTATUS[0]}" = 0 ] || { say "The boot could not be marked good"; exit 1; }
+say "Starting the reference host: bsp-shell ${shell_args[*]}"
+${EMULATOR:-} "$BSP_SHELL" "${shell_args[@]}"
 rc=$?
-say "The host marked the boot good; bsp-shell exit status $rc"
-show_board
+say "The reference host ended; bsp-shell exit status $rc"
 exit $rc

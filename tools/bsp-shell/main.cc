@@ -15,6 +15,7 @@
 
 #include "board/watchdog_feeder.h"
 #include "boot_records.h"
+#include "common/host_library.h"
 #include "debug_shell.h"
 
 namespace {
@@ -60,20 +61,6 @@ bool parse(int argc, char **argv, Options &o) {
     }
   }
   return optind == argc;
-}
-
-std::string default_library() {
-  if (const char *env = getenv("BSP_LIBRARY"); env != nullptr && *env != '\0') return env;
-  char self[4096];
-  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n > 0) {
-    self[n] = '\0';
-    std::string dir(self);
-    dir.erase(dir.rfind('/'));
-    std::string installed = dir + "/../lib/libbsp.so";
-    if (access(installed.c_str(), R_OK) == 0) return installed;
-  }
-  return BSP_DEFAULT_LIBRARY;
 }
 
 const char *root_symbol(const std::string &process) {
@@ -125,7 +112,7 @@ int main(int argc, char **argv) {
     fprintf(stderr, "bsp-shell: unknown process kind '%s'\n", opts.process.c_str());
     return 2;
   }
-  if (opts.library.empty()) opts.library = default_library();
+  if (opts.library.empty()) opts.library = bsp::host::default_library(BSP_DEFAULT_LIBRARY);
 
   npth_init();
   void *lib = dlopen(opts.library.c_str(), RTLD_NOW | RTLD_GLOBAL);

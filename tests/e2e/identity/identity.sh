@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # The same operations through two builds of the system (normally the 32-bit appliance build,
 # under qemu-i386, and the 64-bit build) on the sandboxed board: the start-up roots, pieces
-# writes, load state choices and boot records, boot after boot with the real loader. Each
+# writes, load state choices, boot records (boot after boot with the real loader) and
+# flash-dynamic saves (by a library host process and by bsp-image). Each
 # build alone must leave the same bytes in /mnt/misc/flashfile and /mnt/flash/.bootMem.dat,
 # and so must runs in which the two builds take turns, operation by operation: each build
 # takes up what the other wrote. Last, each build shows the pieces and the load state the
 # other wrote as the writer shows them.
 #
-# Environment: OWN_SHELL, OWN_LIBRARY, OWN_CHOOSE, OWN_LOADER, OWN_EMULATOR (this build tree),
+# Environment: OWN_SHELL, OWN_LIBRARY, OWN_BOOT, OWN_LOADER, OWN_IMAGE, OWN_FDY, OWN_EMULATOR
+# (this build tree),
 # MKPKG, PEER_BUILD (the other build tree; without it the test is skipped, exit 77) and
 # optionally PEER_EMULATOR (default: the peer tree's qemu-i386 when it is a 32-bit tree).
 # Runs inside bsp-sandbox only.
@@ -23,9 +25,11 @@ if [ -z "${PEER_BUILD:-}" ]; then
 fi
 PEER_SHELL=$PEER_BUILD/tools/bsp-shell/bsp-shell
 PEER_LIBRARY=$PEER_BUILD/src/libbsp.so
-PEER_CHOOSE=$PEER_BUILD/tools/board-sim/bsp-choose
+PEER_BOOT=$PEER_BUILD/tools/bsp-boot/bsp-boot
 PEER_LOADER=$PEER_BUILD/src/loader/bootloader
-for f in "$PEER_SHELL" "$PEER_LIBRARY" "$PEER_CHOOSE" "$PEER_LOADER"; do
+PEER_IMAGE=$PEER_BUILD/tools/bsp-image/bsp-image
+PEER_FDY=$PEER_BUILD/tests/unit/fdy/fdy_probe
+for f in "$PEER_SHELL" "$PEER_LIBRARY" "$PEER_BOOT" "$PEER_LOADER" "$PEER_IMAGE" "$PEER_FDY"; do
   [ -f "$f" ] || { echo "FAIL: the peer build tree $PEER_BUILD lacks $f (build it first)"; exit 1; }
 done
 if [ -z "${PEER_EMULATOR+set}" ]; then
@@ -56,13 +60,17 @@ EMULATOR=${OWN_EMULATOR:-}
 board_make_package "$BOARD_WORK/packages/zq.cc" v1 || exit 1
 board_make_package "$BOARD_WORK/packages/v2.cc" v2 || exit 1
 board_make_package "$BOARD_WORK/packages/v3.cc" v3 || exit 1
+head -c 7000 /dev/urandom > "$BOARD_WORK/fdy13"
+head -c 1000 /dev/urandom > "$BOARD_WORK/fdy11"
 
 # --- what a build does: B is "own" or "peer" ---
 build_vars() {
   if [ "$1" = own ]; then
-    EMU=${OWN_EMULATOR:-} SHELL_BIN=$OWN_SHELL LIB=$OWN_LIBRARY CHOOSE=$OWN_CHOOSE LOADER=$OWN_LOADER
+    EMU=${OWN_EMULATOR:-} SHELL_BIN=$OWN_SHELL LIB=$OWN_LIBRARY BOOT_BIN=$OWN_BOOT LOADER=$OWN_LOADER
+    IMAGE_BIN=$OWN_IMAGE FDY_BIN=$OWN_FDY
   else
-    EMU=${PEER_EMULATOR:-} SHELL_BIN=$PEER_SHELL LIB=$PEER_LIBRARY CHOOSE=$PEER_CHOOSE LOADER=$PEER_LOADER
+    EMU=${PEER_EMULATOR:-} SHELL_BIN=$PEER_SHELL LIB=$PEER_LIBRARY BOOT_BIN=$PEER_BOOT LOADER=$PEER_LOADER
+    IMAGE_BIN=$PEER_IMAGE FDY_BIN=$PEER_FDY
   fi
 }
 # The reference host: a start-up root and debug command lines.
@@ -72,7 +80,18 @@ host() {  # host B [bsp-shell args]
 }
 choose() {  # choose B NAME
   build_vars "$1"
-  OUT=$(BSP_LIBRARY=$LIB $EMU "$CHOOSE" "$2" 2>&1)
+  OUT=$($EMU "$BOOT_BIN" --lib "$LIB" choose "$2" 2>&1)
+}
+# A library host process on the flash-dynamic area: FDY_InitFlashDyna as the root's step,
+# then saves (contents are the probe's pattern of identifier and length) and renames.
+fdyhost() {  # fdyhost B [probe commands]
+  build_vars "$1"; shift
+  OUT=$($EMU "$FDY_BIN" init 0x180000 0x200000 "$@" 2>&1)
+}
+image() {  # image B [bsp-image command]
+  build_vars "$1"; shift
+  OUT=$($EMU "$IMAGE_BIN" /mnt/misc/flashfile "$@" 2>&1)
+  OUT+=$'\n'"bsp-image status $?"
 }
 boot() {  # boot B
   build_vars "$1"
@@ -100,10 +119,12 @@ OPS=(
   "boot"                                                   # the fourth rolls back, then searches
   "choose flash:/v3.cc"
   "boot"
-  "host --process main --boot-good"
-  # Flash-dynamic saves go here once the area exists: host lines that save and rewrite its
-  # files (the builds take turns on them like on every other operation), and a check below
-  # that both builds show them alike.
+  "fdyhost save 10 5000 1 save 11 9000 1 save 12 300 1"  # flash-dynamic files
+  "image fdy put 13 $BOARD_WORK/fdy13"
+  "fdyhost save 10 20000 0"                                # grows: the files behind move up
+  "image fdy put 11 $BOARD_WORK/fdy11"                     # shrinks: the files behind move down
+  "fdyhost save 12 100 0 rename 10 20"
+  "host --process main --boot-good"                        # the root takes up the area as it is
 )
 
 # Runs every operation on a new board; the builds take turns as the pattern says (a word per
@@ -149,6 +170,9 @@ has() { [[ $1 == *"$2"* ]]; }
 check "the update boot switched GRUB" 'has "$log" "Update rootfs.gz !!!"'
 check "the fourth boot without a good boot rolled back" 'has "$log" "3 Times&RollBack"'
 check "the last boot started the host's last choice" 'has "$log" "Now boot from flash:/v3.cc"'
+check "every flash-dynamic save and rename succeeded" \
+  '[ "$(grep -c "^@@.* rc=0$" <<< "$log")" = 9 ] && ! grep -q "^@@.* rc=[^0]" <<< "$log"'
+check "bsp-image saved both its files" '[ "$(grep -c "^bsp-image status 0$" <<< "$log")" = 2 ]'
 
 for f in flashfile bootMem.dat; do
   for r in peer own_first peer_first; do
@@ -164,9 +188,18 @@ done
 
 # Each build shows what the other wrote as the writer does (the library's banner carries its
 # build time and is left out).
-shown() {  # shown B: the pieces and the load state word as build B shows them
+shown() {  # shown B: the pieces, the load state word and the flash-dynamic files as build B shows them
   host "$1" -c "bsp show pieces" -c "bsp show load state 0 0"
   printf '%s\n' "$OUT" | tr -d '\r' | grep -v 'creation Data'
+  image "$1" fdy ls
+  printf '%s\n' "$OUT"
+  image "$1" fdy get 13
+  printf '%s\n' "$OUT" | od -An -tx1 | md5sum
+}
+lists_files() {  # lists_files TEXT ID...: fdy ls in TEXT names every ID
+  local text=$1 id
+  shift
+  for id in "$@"; do grep -qE "^ *$id:" <<< "$text" || return 1; done
 }
 for writer in own peer; do
   rm -rf /mnt/* /boot/*
@@ -177,6 +210,7 @@ for writer in own peer; do
   a=$(shown own) b=$(shown peer)
   check "both builds show the pieces and load state that run '$writer' wrote alike" '[ "$a" = "$b" ]'
   check "what they show is the last choice" 'has "$a" "flash:/v3.cc" && has "$a" "VfsPiecesFile7"'
+  check "what they show holds the flash-dynamic files" 'lists_files "$a" 11 12 13 20'
 done
 
 exit $fail
