@@ -112,6 +112,22 @@ board_clear_stale_loop1() {
 # True when /dev/loop1 is attached to something.
 board_loop1_busy() { board_clear_stale_loop1; losetup /dev/loop1 > /dev/null 2>&1; }
 
+# Stand-ins, first in PATH, for the loader's attach ("losetup -o") and mount ("mount -t
+# squashfs"): they record the command in LOG (default: nowhere) and do nothing, so no
+# application image is attached. Every other use of the two tools (a small /boot, binding the
+# command line fixture, querying the loop device) reaches the real ones.
+board_stand_in_app_mount() {  # board_stand_in_app_mount [LOG]
+  local log=${1:-/dev/null} c real
+  mkdir -p "$BOARD_WORK/bin"
+  for c in losetup mount; do
+    real=$(command -v "$c")
+    printf '#!/bin/sh\ncase "$1:${2:-}" in -o:*|-t:squashfs) echo "%s $*" >> %s; exit 0 ;; esac\nexec %s "$@"\n' \
+      "$c" "$log" "$real" > "$BOARD_WORK/bin/$c"
+    chmod 755 "$BOARD_WORK/bin/$c"
+  done
+  export PATH="$BOARD_WORK/bin:$PATH"
+}
+
 # What a reboot clears: the application mount and the loop device, if this board attached it.
 board_take_down_app() {
   if mountpoint -q /mnt/squash; then umount /mnt/squash || umount -l /mnt/squash; fi

@@ -19,15 +19,7 @@ has() { [[ $1 == *"$2"* ]]; }
 # /dev/loop1 taken by someone else on this machine: the attach and mount become no-ops.
 if board_loop1_busy; then
   echo "note: /dev/loop1 is in use on this machine; attach and mount are stand-ins"
-  mkdir -p "$BOARD_WORK/bin"
-  # Only the loader's attach ("losetup -o") and mount ("mount -t"); the board's own uses (binding
-  # the command line fixture, querying the loop device) reach the real tools.
-  for c in losetup mount; do
-    real=$(command -v "$c")
-    printf '#!/bin/sh\ncase "$1" in -o|-t) exit 0 ;; esac\nexec %s "$@"\n' "$real" > "$BOARD_WORK/bin/$c"
-    chmod 755 "$BOARD_WORK/bin/$c"
-  done
-  export PATH="$BOARD_WORK/bin:$PATH"
+  board_stand_in_app_mount
 fi
 trap 'board_take_down_app' EXIT
 

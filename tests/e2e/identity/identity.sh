@@ -45,14 +45,8 @@ cd "$BOARD_WORK" || exit 1
 fail=0
 check() { if eval "$2"; then echo "ok: $1"; else echo "FAIL: $1"; fail=1; fi; }
 
-# The application image is neither attached nor mounted: only the loader's "losetup -o" and
-# "mount -t" become no-ops, so /dev/loop1 stays free; the board's own uses reach the tools.
-for c in losetup mount; do
-  real=$(command -v "$c")
-  printf '#!/bin/sh\ncase "$1" in -o|-t) exit 0 ;; esac\nexec %s "$@"\n' "$real" > "$BOARD_WORK/bin/$c"
-  chmod 755 "$BOARD_WORK/bin/$c"
-done
-export PATH="$BOARD_WORK/bin:$PATH"
+# The application image is neither attached nor mounted, so /dev/loop1 stays free.
+board_stand_in_app_mount
 trap 'board_take_down_app' EXIT
 
 # One set of packages for every run (a squashfs image carries its build time).

@@ -24,17 +24,7 @@ STANDIN=0
 if board_loop1_busy; then
   echo "note: /dev/loop1 is in use on this machine; checking the losetup and mount commands instead of the mount"
   STANDIN=1
-  mkdir -p "$BOARD_WORK/bin"
-  # Only the loader's attach ("losetup -o") and mount ("mount -t squashfs") are stood in for;
-  # the board's own uses (a small /boot, binding the command line fixture, querying the loop
-  # device) reach the real tools.
-  for c in losetup mount; do
-    real=$(command -v "$c")
-    printf '#!/bin/sh\ncase "$1:${2:-}" in -o:*|-t:squashfs) echo "%s $*" >> %s/commands.log; exit 0 ;; esac\nexec %s "$@"\n' \
-      "$c" "$BOARD_WORK" "$real" > "$BOARD_WORK/bin/$c"
-    chmod 755 "$BOARD_WORK/bin/$c"
-  done
-  export PATH="$BOARD_WORK/bin:$PATH"
+  board_stand_in_app_mount "$BOARD_WORK/commands.log"
 fi
 trap 'board_take_down_app' EXIT
 

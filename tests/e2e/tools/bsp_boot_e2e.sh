@@ -23,13 +23,7 @@ STANDIN=0
 if board_loop1_busy; then
   echo "note: /dev/loop1 is in use on this machine; attach and mount are stand-ins"
   STANDIN=1
-  mkdir -p "$BOARD_WORK/bin"
-  for c in losetup mount; do
-    real=$(command -v "$c")
-    printf '#!/bin/sh\ncase "$1" in -o|-t) exit 0 ;; esac\nexec %s "$@"\n' "$real" > "$BOARD_WORK/bin/$c"
-    chmod 755 "$BOARD_WORK/bin/$c"
-  done
-  export PATH="$BOARD_WORK/bin:$PATH"
+  board_stand_in_app_mount
 fi
 trap 'board_take_down_app' EXIT
 
