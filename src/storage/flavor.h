@@ -87,43 +87,49 @@ __attribute__((format(printf, 1, 2))) inline void console(const char *format, ..
   va_end(ap);
 }
 
+// An information record: the loader's log, the tool's log, or in the library standard output
+// when shown (the library's messages always, its traces by the debug switch).
+inline void info(bool shown_by_library, const char *format, va_list ap) {
+#if defined(BSP_FLAVOR_LOADER)
+  (void)shown_by_library;
+  loader_log(LogKind::Info, format, ap);
+#elif defined(BSP_FLAVOR_TOOL)
+  (void)shown_by_library;
+  tool_log(LogKind::Info, format, ap);
+#else
+  if (shown_by_library) vprintf(format, ap);
+#endif
+}
+
+// The library's debug switch; the loader and the tool have none.
+inline uint32_t debug_switch() {
+#ifdef BSP_FLAVOR_PLAIN
+  return 0;
+#else
+  return g_u32BspDebug;
+#endif
+}
+
 __attribute__((format(printf, 1, 2))) inline void message(const char *format, ...) {
   va_list ap;
   va_start(ap, format);
-#if defined(BSP_FLAVOR_LOADER)
-  loader_log(LogKind::Info, format, ap);
-#elif defined(BSP_FLAVOR_TOOL)
-  tool_log(LogKind::Info, format, ap);
-#else
-  vprintf(format, ap);
-#endif
+  info(true, format, ap);
   va_end(ap);
 }
 
+// A trace shown while the debug switch is on.
 __attribute__((format(printf, 1, 2))) inline void trace(const char *format, ...) {
   va_list ap;
   va_start(ap, format);
-#if defined(BSP_FLAVOR_LOADER)
-  loader_log(LogKind::Info, format, ap);
-#elif defined(BSP_FLAVOR_TOOL)
-  tool_log(LogKind::Info, format, ap);
-#else
-  if (g_u32BspDebug != 0) vprintf(format, ap);
-#endif
+  info(debug_switch() != 0, format, ap);
   va_end(ap);
 }
 
-// The board's debug trace (BSP_TracePrint: only while the switch is exactly 1) / the logs.
+// The board's debug trace (BSP_TracePrint: only while the switch is exactly 1).
 __attribute__((format(printf, 1, 2))) inline void trace_print(const char *format, ...) {
   va_list ap;
   va_start(ap, format);
-#if defined(BSP_FLAVOR_LOADER)
-  loader_log(LogKind::Info, format, ap);
-#elif defined(BSP_FLAVOR_TOOL)
-  tool_log(LogKind::Info, format, ap);
-#else
-  if (g_u32BspDebug == 1) vprintf(format, ap);
-#endif
+  info(debug_switch() == 1, format, ap);
   va_end(ap);
 }
 

@@ -245,6 +245,22 @@ uint32_t erase_blocks(const Partition &part, int chr, uint32_t len) {
   return 0;
 }
 
+// The partition holding offset, under the flash front lock with both devices open (closed
+// before the lock is released): access(part, dev)'s result, else 1 (or the lock's result).
+template <typename Access>
+uint32_t with_devices(unsigned int offset, int chr_mode, Access access) {
+  Partition part;
+  if (select_partition(offset, part) != Select::Found) return 1;
+  flavor::LockGuard lock(gMtd_Info.u32PthreadMutex);
+  if (lock.result() != 0) {
+    printf(kLockMessage);
+    return lock.result();
+  }
+  Devices dev;
+  if (!open_devices(part, chr_mode, dev)) return 1;
+  return access(part, dev);
+}
+
 }  // namespace
 
 extern "C" {
@@ -260,16 +276,9 @@ BSP_API uint32_t FLASH_ReadFlashMtd(unsigned int u64GlobalOffset, void *pOutBuf,
            static_cast<unsigned long long>(gMtd_Info.u64TotalSize), u64GlobalOffset);
     return 1;
   }
-  Partition part;
-  if (select_partition(u64GlobalOffset, part) != Select::Found) return 1;
-  flavor::LockGuard lock(gMtd_Info.u32PthreadMutex);
-  if (lock.result() != 0) {
-    printf(kLockMessage);
-    return lock.result();
-  }
-  Devices dev;  // closed before the lock is released
-  if (!open_devices(part, O_RDONLY, dev)) return 1;
-  return read_blocks(part, dev, static_cast<unsigned char *>(pOutBuf), u64ReadLen);
+  return with_devices(u64GlobalOffset, O_RDONLY, [&](const Partition &part, Devices &dev) {
+    return read_blocks(part, dev, static_cast<unsigned char *>(pOutBuf), u64ReadLen);
+  });
 }
 
 BSP_API uint32_t FLASH_WriteFlashMtd(unsigned int u64GlobalOffset, const void *pData, unsigned int u64DataLen) {
@@ -279,16 +288,9 @@ BSP_API uint32_t FLASH_WriteFlashMtd(unsigned int u64GlobalOffset, const void *p
            static_cast<unsigned long long>(gMtd_Info.u64TotalSize), u64GlobalOffset);
     return 1;
   }
-  Partition part;
-  if (select_partition(u64GlobalOffset, part) != Select::Found) return 1;
-  flavor::LockGuard lock(gMtd_Info.u32PthreadMutex);
-  if (lock.result() != 0) {
-    printf(kLockMessage);
-    return lock.result();
-  }
-  Devices dev;
-  if (!open_devices(part, O_RDWR, dev)) return 1;
-  return write_blocks(part, dev, static_cast<const unsigned char *>(pData), u64DataLen);
+  return with_devices(u64GlobalOffset, O_RDWR, [&](const Partition &part, Devices &dev) {
+    return write_blocks(part, dev, static_cast<const unsigned char *>(pData), u64DataLen);
+  });
 }
 
 BSP_API uint32_t FLASH_EraseFlashMtd(unsigned int u64GlobalOffset, unsigned int u64Len) {
