@@ -15,10 +15,14 @@
 
 #include <vector>
 
+#include "fuzz_input.h"
 #include "storage/fdy_area.h"
 #include "support/sandbox_guard.h"
 
 namespace {
+
+using bsp::fuzz::Input;
+using bsp::fuzz::put_le32;
 
 char kFlashFile[] = "/mnt/misc/fuzz-fdy-flashfile";
 constexpr uint32_t kFileSize = 0x40000;
@@ -27,21 +31,6 @@ constexpr uint32_t kDataSize = 0x8000;  // a small data area keeps every move ch
 constexpr uint32_t kSize = 0x20000 + kDataSize;
 constexpr uint32_t kData = kStart + 0x20000;
 
-struct Input {
-  const uint8_t *p;
-  size_t n;
-  uint8_t byte() {
-    if (n == 0) return 0;
-    --n;
-    return *p++;
-  }
-  uint32_t u16() { return byte() | byte() << 8; }
-  uint32_t u32() { return u16() | u16() << 16; }
-};
-
-void put32(std::vector<uint8_t> &b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 void put(uint64_t offset, const std::vector<uint8_t> &bytes) {
   int fd = open(kFlashFile, O_WRONLY);
@@ -54,7 +43,7 @@ void put(uint64_t offset, const std::vector<uint8_t> &bytes) {
 std::vector<uint8_t> table(Input &in) {
   const uint8_t flags = in.byte();
   std::vector<uint8_t> head(0x20000, (flags & 4) ? in.byte() : 0xFF);
-  if (flags & 1) put32(head, 0, FDY_MAGIC_ONE), put32(head, 4, FDY_MAGIC_TWO);
+  if (flags & 1) put_le32(head, 0, FDY_MAGIC_ONE), put_le32(head, 4, FDY_MAGIC_TWO);
   const uint32_t count = in.byte() % 48;
   uint32_t offset = kData;
   for (uint32_t k = 0; k < count && in.n > 0; ++k) {
@@ -67,12 +56,12 @@ std::vector<uint8_t> table(Input &in) {
     const uint32_t alloc = (shape & 0x80) ? in.u32() : 0x2000u * (1 + (shape & 3));
     const uint32_t len = (shape & 0x40) ? in.u32() : static_cast<uint32_t>(in.u16() % (uint64_t{alloc} + 1));
     const uint32_t at_offset = (shape & 0x20) ? in.u32() : offset;
-    put32(head, at, (shape & 0x10) ? 0xFFFFFFFFu : shape % 8);
-    put32(head, at + 4, at_offset);
-    put32(head, at + 8, len);
-    put32(head, at + 12, alloc);
-    put32(head, at + 16, (shape & 0x08) && k + 1 == count ? 0xFFFFFFFFu : 0);
-    put32(head, at + 20, 0);
+    put_le32(head, at, (shape & 0x10) ? 0xFFFFFFFFu : shape % 8);
+    put_le32(head, at + 4, at_offset);
+    put_le32(head, at + 8, len);
+    put_le32(head, at + 12, alloc);
+    put_le32(head, at + 16, (shape & 0x08) && k + 1 == count ? 0xFFFFFFFFu : 0);
+    put_le32(head, at + 20, 0);
     offset = at_offset + alloc;
   }
   return head;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "fuzz_input.h"
 #include "support/sandbox_guard.h"
 
 namespace {
@@ -26,18 +27,7 @@ constexpr uint32_t kMain = 0x80000, kArea = 0x80000, kSpare = kMain + kArea;
 constexpr uint32_t kFdy = 0x180000, kFdyHead = 0x20000;
 FILE *g_null = nullptr;
 
-void stamp(std::vector<uint8_t> &area) {
-  uint16_t crc = BSP_Crc16Cal(area.data() + 16, area.size() - 16);
-  const uint32_t fields[] = {0x59A2D6CF, crc, kArea};
-  for (int f = 0; f < 3; ++f)
-    for (int i = 0; i < 4; ++i) area[4 * f + i] = static_cast<uint8_t>(fields[f] >> (8 * i));
-}
-
-void put(uint32_t offset, const std::vector<uint8_t> &bytes) {
-  int fd = open(kImage, O_WRONLY);
-  if (fd < 0 || pwrite(fd, bytes.data(), bytes.size(), offset) != static_cast<ssize_t>(bytes.size())) abort();
-  close(fd);
-}
+void put(uint32_t offset, const std::vector<uint8_t> &bytes) { bsp::fuzz::write_at(kImage, offset, bytes); }
 
 std::vector<uint8_t> whole() {
   std::vector<uint8_t> all(kImageSize);
@@ -76,10 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // The input after the mode byte is the area from its file system header on.
   std::vector<uint8_t> area(kArea, 0);
   memcpy(area.data() + 16, data + 1, size - 1 < kArea - 16 ? size - 1 : kArea - 16);
-  if (mode & 4) stamp(area);
+  if (mode & 4) bsp::fuzz::stamp_pieces_area(area);
   std::vector<uint8_t> other = area;
   other[kArea - 1 - (mode >> 3)] ^= 1;
-  if (mode & 4) stamp(other);
+  if (mode & 4) bsp::fuzz::stamp_pieces_area(other);
   const std::vector<uint8_t> zero(kArea, 0);
   switch (mode & 3) {
     case 0: put(kMain, area), put(kSpare, zero); break;
@@ -91,9 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<uint8_t> head(kFdyHead, 0xFF);
   if (mode & 0x40) memcpy(head.data() + 8, data + 1, size - 1 < kFdyHead - 8 ? size - 1 : kFdyHead - 8);
   if (!(mode & 0x40) || (mode & 0x20)) {
-    const uint32_t magic[2] = {0xAA559966, 0x55AA6699};
-    for (int w = 0; w < 2; ++w)
-      for (int i = 0; i < 4; ++i) head[4 * w + i] = static_cast<uint8_t>(magic[w] >> (8 * i));
+    bsp::fuzz::put_le32(head, 0, 0xAA559966);
+    bsp::fuzz::put_le32(head, 4, 0x55AA6699);
   }
   put(kFdy, head);
   const std::vector<uint8_t> before = whole();

@@ -6,19 +6,13 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "fuzz_input.h"
+
 #include <vector>
 
 namespace {
 
-struct Input {
-  const uint8_t *p;
-  size_t n;
-  uint8_t byte() {
-    if (n == 0) return 0;
-    --n;
-    return *p++;
-  }
-};
+using bsp::fuzz::Input;
 
 bool all_zero(const unsigned char *p, size_t n) {
   for (size_t i = 0; i < n; ++i)

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_input.h"
 #include "storage/flavor.h"
 #include "support/sandbox_guard.h"
 
@@ -23,6 +24,9 @@ void loader_log(LogKind, const char *, va_list) {}
 }  // namespace bsp::storage::flavor
 
 namespace {
+
+using bsp::fuzz::Input;
+using bsp::fuzz::stamp_pieces_area;
 
 char kFlashFile[] = "/mnt/misc/fuzz-flashfile";
 constexpr uint32_t kFileSize = 0x10000;
@@ -33,29 +37,7 @@ const char *const kNames[] = {"p0", "p1", "p2", "statemach.efs",
                               "n23456789012345678901234567890123456789012345678901234567890123",
                               "n234567890123456789012345678901234567890123456789012345678901234"};
 
-struct Input {
-  const uint8_t *p;
-  size_t n;
-  uint8_t byte() {
-    if (n == 0) return 0;
-    --n;
-    return *p++;
-  }
-  uint32_t u16() { return byte() | byte() << 8; }
-};
-
-void stamp(std::vector<uint8_t> &area) {
-  uint16_t crc = BSP_Crc16Cal(area.data() + 16, area.size() - 16);
-  const uint32_t fields[] = {0x59A2D6CF, crc, kArea};
-  for (int f = 0; f < 3; ++f)
-    for (int i = 0; i < 4; ++i) area[4 * f + i] = static_cast<uint8_t>(fields[f] >> (8 * i));
-}
-
-void put(uint32_t offset, const std::vector<uint8_t> &bytes) {
-  int fd = open(kFlashFile, O_WRONLY);
-  if (fd < 0 || pwrite(fd, bytes.data(), bytes.size(), offset) != static_cast<ssize_t>(bytes.size())) abort();
-  close(fd);
-}
+void put(uint32_t offset, const std::vector<uint8_t> &bytes) { bsp::fuzz::write_at(kFlashFile, offset, bytes); }
 
 }  // namespace
 
@@ -80,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const size_t given = in.u16();
   std::vector<uint8_t> area(kArea, 0);
   for (size_t i = 0; i < given && in.n > 0 && i < kArea; ++i) area[i] = in.byte();
-  if (mode & 4) stamp(area);
+  if (mode & 4) stamp_pieces_area(area);
   std::vector<uint8_t> zero(kArea, 0);
   switch (mode & 3) {
     case 0: put(kMain, area), put(kSpare, zero); break;
@@ -89,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     default: {
       std::vector<uint8_t> other = area;
       if (!other.empty()) other[(mode >> 3) % kArea] ^= 1;
-      if (mode & 4) stamp(other);
+      if (mode & 4) stamp_pieces_area(other);
       put(kMain, area), put(kSpare, other);
     }
   }
