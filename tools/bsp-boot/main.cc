@@ -11,16 +11,15 @@
 
 #include "boot.h"
 #include "common/host_library.h"
+#include "common/text.h"
 
 namespace bsp::boot {
 
 int fail(const Context &c, int status, const char *format, ...) {
-  fputs("bsp-boot: ", c.err);
   va_list ap;
   va_start(ap, format);
-  vfprintf(c.err, format, ap);
+  tools::print_line(c.err, "bsp-boot: ", format, ap);
   va_end(ap);
-  fputc('\n', c.err);
   return status;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/text.h"
 #include "fdy.h"
 #include "storage/flavor.h"
 #include "tool.h"
@@ -73,22 +74,18 @@ int usage_error(FILE *err, const char *format, const std::string &what) {
 }
 
 int fail(const Context &c, int status, const char *format, ...) {
-  fprintf(c.err, "bsp-image: %s: ", c.image.c_str());
   va_list ap;
   va_start(ap, format);
-  vfprintf(c.err, format, ap);
+  tools::print_line(c.err, "bsp-image: " + c.image + ": ", format, ap);
   va_end(ap);
-  fputc('\n', c.err);
   return status;
 }
 
 void warn(const Context &c, const char *format, ...) {
-  fprintf(c.err, "bsp-image: %s: warning: ", c.image.c_str());
   va_list ap;
   va_start(ap, format);
-  vfprintf(c.err, format, ap);
+  tools::print_line(c.err, "bsp-image: " + c.image + ": warning: ", format, ap);
   va_end(ap);
-  fputc('\n', c.err);
 }
 
 void set_storage_messages(FILE *to) { g_storage_messages = to; }

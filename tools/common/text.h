@@ -1,6 +1,9 @@
 // Bytes from records shown on a terminal: printable ASCII as it is, anything else as \xNN.
 #pragma once
 
+#include <stdarg.h>
+#include <stdio.h>
+
 #include <string>
 #include <string_view>
 
@@ -27,6 +30,13 @@ std::string_view field_text(const char (&field)[N]) {
   size_t n = 0;
   while (n < N && field[n] != '\0') ++n;
   return {field, n};
+}
+
+// A tool's one-line message: the prefix, the formatted text and the end of the line.
+inline void print_line(FILE *to, const std::string &prefix, const char *format, va_list ap) {
+  fputs(prefix.c_str(), to);
+  vfprintf(to, format, ap);
+  fputc('\n', to);
 }
 
 }  // namespace bsp::tools
